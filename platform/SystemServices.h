@@ -16,7 +16,8 @@ typedef struct SysHandle_* SysHandle;       // a process or token HANDLE
 typedef struct SysMalloc_* ShellAllocator;  // an IMalloc*
 typedef struct SysIdList_* ItemIdList;      // a PIDLIST_ABSOLUTE
 
-#define SYS_HKEY_LOCAL_MACHINE ((RegKey)(uintptr_t)0x80000002u)
+// Sign-extended on 64-bit Windows, as the HKEY constant is.
+#define SYS_HKEY_LOCAL_MACHINE ((RegKey)(intptr_t)(int32_t)0x80000002u)
 
 // Results and constants with their Windows values.
 enum {

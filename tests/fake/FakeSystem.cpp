@@ -24,7 +24,7 @@ std::vector<std::string> SplitKeyPath(const std::string& path) {
     return parts;
 }
 
-static const uintptr_t kHklm = 0x80000002u;
+static const uintptr_t kHklm = (uintptr_t)SYS_HKEY_LOCAL_MACHINE;
 static const uintptr_t kProcess = (uintptr_t)-1;
 static const uintptr_t kToken = 0x7000;
 
