@@ -1,14 +1,15 @@
 #!/usr/bin/env python3
 """Draws the application icon of Setup.exe and writes it as app/res/Setup.ico.
 
-The picture is a hard disk drive with a round "restore" arrow over its top
-right corner, in two images, 32x32 and 16x16, each 16 colours (4 bits per
-pixel, the standard 16-colour palette) with an AND mask for the transparent
-background, so that every Windows from 95 on shows it unchanged.
+The picture is a hard disk drive with a green "undo" arrow that bends over
+it and points back down into it, in two images, 32x32 and 16x16, each of
+16 colours (4 bits per pixel, the standard 16-colour palette) with an AND
+mask for the transparent background, so that every Windows from 95 on
+shows it unchanged.
 
 The shapes are described once in a 32x32 design space and sampled at the
-pixel centres of each image size; every shape gets a one-pixel outline at
-whatever size it is drawn, which keeps the small image readable.
+pixel centres of each image size; an outline, where a shape has one, is one
+pixel wide at either size, which keeps the small image readable.
 
 Usage: python3 tools/make_icon.py [output.ico]
 """
@@ -37,7 +38,7 @@ PALETTE = [
     (0x00, 0xFF, 0xFF),  # 14 aqua
     (0xFF, 0xFF, 0xFF),  # 15 white
 ]
-BLACK, GREEN, TEAL, GREY, SILVER, LIME, WHITE = 0, 2, 6, 7, 8, 10, 15
+BLACK, GREEN, GREY, SILVER, LIME, WHITE = 0, 2, 7, 8, 10, 15
 
 DESIGN = 32.0  # side of the design space
 

@@ -1,0 +1,314 @@
+#include <string>
+
+#include "setup/SystemChanges.h"
+#include "tests/unit/SetupFixture.h"
+
+namespace {
+
+const char kVnt[] = "SYSTEM\\CurrentControlSet\\Services\\VNT";
+const char kSkvxd[] = "System\\CurrentControlSet\\Services\\VxD\\SKVXD";
+const char kMemory[] = "SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Memory Management";
+const char kRunServices[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunServices";
+const char kHeld[] = "SYSTEM\\Veltrano";
+
+std::string Dword(uint32_t v) { return std::string((const char*)&v, 4); }
+
+class SystemChangesTest : public SetupTest {
+protected:
+    void ExpectValue(const char* key, const char* name, uint32_t type, const std::string& data) {
+        const FakeSystem::RegValue* value = sys.Value(key, name);
+        ASSERT_TRUE(value != 0) << key << " " << name << "\n" << MACHINE;
+        EXPECT_EQ(type, value->type) << name;
+        EXPECT_EQ(data, value->data) << name;
+    }
+};
+
+// ---- driver registration ----
+
+TEST_F(SystemChangesTest, NtServiceHasExactlyThreeDwords) {
+    sys.SetString(kVnt, "Other", "kept");
+    RegisterNtDriverService();
+    ExpectValue(kVnt, "ErrorControl", SYS_REG_DWORD, Dword(1));
+    ExpectValue(kVnt, "Type", SYS_REG_DWORD, Dword(1));
+    ExpectValue(kVnt, "Start", SYS_REG_DWORD, Dword(0));
+    ExpectValue(kVnt, "Other", SYS_REG_SZ, std::string("kept", 5));
+    const std::vector<std::string> writes = {"RegSetValueExA ErrorControl 4 4", "RegSetValueExA Type 4 4",
+                                             "RegSetValueExA Start 4 4"};
+    EXPECT_EQ(writes, sys.CallsOf("RegSetValueExA"));
+    EXPECT_EQ(0u, sys.OpenKeyCount());
+}
+
+TEST_F(SystemChangesTest, NtUnregisterKeepsTheServiceKeyAndDeletesTheNamedSubkey) {
+    const char* names[] = {"NT5", "VNT4"};
+    for (const char* name : names) {
+        SCOPED_TRACE(name);
+        RegisterNtDriverService();
+        sys.SetString(kVnt, "Other", "kept");
+        sys.CreateKey(kVnt + std::string("\\Enum"));
+        sys.CreateKey(std::string("SYSTEM\\CurrentControlSet\\Services\\") + name);
+        UnregisterNtDriverService(name);
+        EXPECT_TRUE(sys.HasKey(kVnt));
+        EXPECT_TRUE(sys.HasKey(kVnt + std::string("\\Enum")));
+        EXPECT_TRUE(sys.Value(kVnt, "Other") != 0);
+        EXPECT_TRUE(sys.Value(kVnt, "ErrorControl") == 0 && sys.Value(kVnt, "Type") == 0 &&
+                    sys.Value(kVnt, "Start") == 0) << MACHINE;
+        EXPECT_FALSE(sys.HasKey(std::string("SYSTEM\\CurrentControlSet\\Services\\") + name));
+        EXPECT_EQ(0u, sys.OpenKeyCount());
+    }
+}
+
+TEST_F(SystemChangesTest, NtUnregisterWithoutTheServiceStillDeletesTheSubkey) {
+    sys.CreateKey("SYSTEM\\CurrentControlSet\\Services\\NT5");
+    UnregisterNtDriverService("NT5");
+    EXPECT_FALSE(sys.HasKey("SYSTEM\\CurrentControlSet\\Services\\NT5"));
+    EXPECT_TRUE(sys.CallsOf("RegDeleteValueA").empty());
+}
+
+TEST_F(SystemChangesTest, VxdEntryStartIsOneByteAndTheFileNameTwelve) {
+    RegisterStaticVxd();
+    ExpectValue(kSkvxd, "Start", SYS_REG_BINARY, std::string(1, '\0'));
+    ExpectValue(kSkvxd, "StaticVxD", SYS_REG_SZ, std::string("Scsikrn.vxd", 12));
+    RegisterStaticVxd();  // again: the same values
+    ExpectValue(kSkvxd, "StaticVxD", SYS_REG_SZ, std::string("Scsikrn.vxd", 12));
+    UnregisterStaticVxd();
+    EXPECT_FALSE(sys.HasKey(kSkvxd)) << MACHINE;
+    EXPECT_TRUE(sys.HasKey("System\\CurrentControlSet\\Services\\VxD"));
+    EXPECT_EQ(0u, sys.OpenKeyCount());
+}
+
+// ---- paging ----
+
+struct DriveCase {
+    const char* what;
+    bool present;
+    uint32_t type;
+    uint32_t spc, bps, freeClusters;
+    bool freeFails;
+    bool pass;
+};
+
+const DriveCase kDriveCases[] = {
+    {"no drive D:", false, 0, 8, 512, 1000000, false, false},
+    {"CD-ROM D:", true, SYS_DRIVE_CDROM, 8, 512, 1000000, false, false},
+    {"removable D:", true, SYS_DRIVE_REMOVABLE, 8, 512, 1000000, false, false},
+    {"network D:", true, SYS_DRIVE_REMOTE, 8, 512, 1000000, false, false},
+    {"RAM disk D:", true, SYS_DRIVE_RAMDISK, 8, 512, 1000000, false, false},
+    {"exactly 307200 KB", true, SYS_DRIVE_FIXED, 2, 512, 307200, false, false},
+    {"307201 KB", true, SYS_DRIVE_FIXED, 2, 512, 307201, false, true},
+    {"8 KB clusters, 2 GB (9x cap)", true, SYS_DRIVE_FIXED, 16, 512, 262144, false, true},
+    {"free-space query fails", true, SYS_DRIVE_FIXED, 8, 512, 1000000, true, false},
+    {"4 GB free, 32-bit product 0", true, SYS_DRIVE_FIXED, 8, 512, 1048576, false, true},
+    {"4 GB + 100 MB free", true, SYS_DRIVE_FIXED, 8, 512, 1048576 + 25600, false, true},
+    {"tens of GB free", true, SYS_DRIVE_FIXED, 8, 512, 12000000, false, true},
+    {"100 MB", true, SYS_DRIVE_FIXED, 8, 512, 25600, false, false},
+};
+
+TEST_F(SystemChangesTest, DriveDTest) {
+    for (const DriveCase& c : kDriveCases) {
+        SCOPED_TRACE(c.what);
+        FakeSystem fresh;
+        UseSystemServices(&fresh);
+        if (c.present) {
+            fresh.AddDrive('D', c.type);
+            fresh.SetFreeSpace('D', c.spc, c.bps, c.freeClusters);
+            fresh.drives['D'].freeSpaceFails = c.freeFails;
+        }
+        EXPECT_EQ(c.pass, CanPageOnDriveD());
+    }
+    UseSystemServices(&sys);
+}
+
+TEST_F(SystemChangesTest, DriveListCasesAndLimits) {
+    sys.AddDrive('D', SYS_DRIVE_FIXED, 1ull << 30);
+    sys.lowerCaseDriveList = true;
+    EXPECT_TRUE(CanPageOnDriveD()) << "a lower-case d:\\ counts";
+    sys.lowerCaseDriveList = false;
+    for (char letter = 'F'; letter < 'F' + 16; ++letter) sys.AddDrive(letter, SYS_DRIVE_FIXED);
+    ASSERT_EQ(19u, sys.drives.size());
+    EXPECT_TRUE(CanPageOnDriveD()) << "19 drives fit the 80-byte list";
+    sys.AddDrive('Z', SYS_DRIVE_REMOTE);
+    EXPECT_FALSE(CanPageOnDriveD()) << "20 drives do not fit: D: counts as absent";
+    EXPECT_EQ("GetLogicalDriveStringsA 80", sys.CallsOf("GetLogicalDriveStringsA").back());
+}
+
+TEST_F(SystemChangesTest, DriveListFailingMeansNoDriveD) {
+    sys.AddDrive('D', SYS_DRIVE_FIXED, 1ull << 30);
+    sys.FailOperation("GetLogicalDriveStringsA");
+    EXPECT_FALSE(CanPageOnDriveD());
+    EXPECT_TRUE(sys.CallsOf("GetDriveTypeA").empty());
+}
+
+TEST_F(SystemChangesTest, Paging9xMovesToDAndResetsToASpace) {
+    RelocatePaging9x();
+    EXPECT_FALSE(sys.HasProfileKey("system.ini", "386Enh", "PagingDrive")) << "no D: here";
+    sys.AddDrive('D', SYS_DRIVE_FIXED, 1ull << 30);
+    RelocatePaging9x();
+    EXPECT_EQ("d:", sys.Profile("system.ini", "386Enh", "PagingDrive"));
+    EXPECT_EQ("307200", sys.Profile("system.ini", "386Enh", "MaxPagingFileSize"));
+    ResetPaging9x();
+    const std::vector<std::string> writes = {
+        "WritePrivateProfileStringA [386Enh] PagingDrive=d: system.ini",
+        "WritePrivateProfileStringA [386Enh] MaxPagingFileSize=307200 system.ini",
+        "WritePrivateProfileStringA [386Enh] PagingDrive=  system.ini",
+        "WritePrivateProfileStringA [386Enh] MaxPagingFileSize=  system.ini"};
+    EXPECT_EQ(writes, sys.CallsOf("WritePrivateProfileStringA"));
+    EXPECT_TRUE(sys.HasProfileKey("system.ini", "386Enh", "PagingDrive")) << "the keys stay";
+}
+
+struct PagingCase {
+    const char* what;
+    uint32_t type;
+    std::string before;
+    bool relocate;  // RelocatePagingNt with a qualifying D:, else RestorePagingNt
+    std::string after;
+};
+
+TEST_F(SystemChangesTest, NtPagingChangesOnlyTheFirstLetter) {
+    const std::string twoEntries("C:\\pagefile.sys 27 77\0E:\\pagefile.sys 10 20\0\0", 45);
+    std::string moved = twoEntries;
+    moved[0] = 'D';
+    std::string longValue = "C:\\" + std::string(150, 'p') + " 1 2" + std::string(2, '\0');
+    std::string longMoved = longValue;
+    longMoved[0] = 'D';
+    const PagingCase cases[] = {
+        {"two entries moved", SYS_REG_MULTI_SZ, twoEntries, true, moved},
+        {"restored", SYS_REG_MULTI_SZ, moved, false, twoEntries},
+        {"E: restored to C:", SYS_REG_MULTI_SZ, std::string("E:\\p 1 2\0\0", 10), false,
+         std::string("C:\\p 1 2\0\0", 10)},
+        {"REG_SZ written back as multi-string", SYS_REG_SZ, std::string("C:\\p 1 2\0", 9), true,
+         std::string("D:\\p 1 2\0", 9)},
+        {"zero bytes", SYS_REG_MULTI_SZ, std::string(), true, std::string()},
+        {"exactly 80 bytes", SYS_REG_MULTI_SZ, "C" + std::string(78, 'x') + std::string(1, '\0'), true,
+         "D" + std::string(78, 'x') + std::string(1, '\0')},
+        {"longer than 80 bytes, whole", SYS_REG_MULTI_SZ, longValue, true, longMoved},
+    };
+    sys.AddDrive('D', SYS_DRIVE_FIXED, 1ull << 30);
+    for (const PagingCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        sys.SetValue(kMemory, "PagingFiles", c.type, c.before);
+        if (c.relocate)
+            RelocatePagingNt();
+        else
+            RestorePagingNt();
+        ExpectValue(kMemory, "PagingFiles", SYS_REG_MULTI_SZ, c.after);
+        EXPECT_EQ(0u, sys.OpenKeyCount());
+    }
+}
+
+TEST_F(SystemChangesTest, NtPagingStaysWithoutAQualifyingDOrWithoutTheValue) {
+    const std::string value("C:\\pagefile.sys 27 77\0\0", 23);
+    sys.SetValue(kMemory, "PagingFiles", SYS_REG_MULTI_SZ, value);
+    RelocatePagingNt();
+    ExpectValue(kMemory, "PagingFiles", SYS_REG_MULTI_SZ, value);
+    FakeSystem bare;
+    UseSystemServices(&bare);
+    bare.AddDrive('D', SYS_DRIVE_FIXED, 1ull << 30);
+    RelocatePagingNt();
+    RestorePagingNt();
+    EXPECT_FALSE(bare.HasKey(kMemory));
+    EXPECT_TRUE(bare.CallsOf("RegSetValueExA").empty());
+    EXPECT_EQ(0u, bare.OpenKeyCount());
+    UseSystemServices(&sys);
+}
+
+// ---- state manager ----
+
+TEST_F(SystemChangesTest, StateManagerEntryIsHeldAsideAndPutBack) {
+    const std::string bytes("C:\\WINDOWS\\SYSTEM\\STATEMGR.EXE", 31);
+    sys.SetValue(kRunServices, "*StateMgr", SYS_REG_SZ, bytes);
+    SuspendStateManagerEntry();
+    EXPECT_TRUE(sys.Value(kRunServices, "*StateMgr") == 0);
+    ExpectValue(kHeld, "*StateMgr", SYS_REG_SZ, bytes);
+    SuspendStateManagerEntry();  // a second one finds nothing and keeps the held copy
+    ExpectValue(kHeld, "*StateMgr", SYS_REG_SZ, bytes);
+    RestoreStateManagerEntry();
+    ExpectValue(kRunServices, "*StateMgr", SYS_REG_SZ, bytes);
+    EXPECT_FALSE(sys.HasKey(kHeld)) << MACHINE;
+    EXPECT_EQ(0u, sys.OpenKeyCount());
+}
+
+TEST_F(SystemChangesTest, StateManagerValuesMoveWholeAsText) {
+    const struct {
+        const char* what;
+        uint32_t type;
+        std::string bytes;
+    } cases[] = {
+        {"binary", SYS_REG_BINARY, std::string("\x01\x02\x00\x03", 4)},
+        {"exactly 80 bytes", SYS_REG_SZ, std::string(79, 's') + std::string(1, '\0')},
+        {"300 bytes", 2 /* REG_EXPAND_SZ */, std::string(299, 'l') + std::string(1, '\0')},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        sys.SetValue(kRunServices, "*StateMgr", c.type, c.bytes);
+        SuspendStateManagerEntry();
+        ExpectValue(kHeld, "*StateMgr", SYS_REG_SZ, c.bytes);
+        RestoreStateManagerEntry();
+        ExpectValue(kRunServices, "*StateMgr", SYS_REG_SZ, c.bytes);
+    }
+}
+
+TEST_F(SystemChangesTest, StateManagerWithoutTheValueChangesNothing) {
+    SuspendStateManagerEntry();
+    EXPECT_FALSE(sys.HasKey(kHeld));
+    sys.CreateKey(kHeld);
+    RestoreStateManagerEntry();
+    EXPECT_TRUE(sys.HasKey(kHeld)) << "a holding key without the value stays";
+    EXPECT_TRUE(sys.CallsOf("RegSetValueExA").empty());
+}
+
+TEST_F(SystemChangesTest, RestoreOverwritesAReappearedEntry) {
+    sys.SetString(kHeld, "*StateMgr", "held");
+    sys.SetString(kRunServices, "*StateMgr", "new");
+    RestoreStateManagerEntry();
+    ExpectValue(kRunServices, "*StateMgr", SYS_REG_SZ, std::string("held", 5));
+    EXPECT_FALSE(sys.HasKey(kHeld));
+}
+
+TEST_F(SystemChangesTest, AnEntryIsNeverLostWhenItsCopyCannotBeWritten) {
+    const char* failing[] = {"RegCreateKeyA", "RegSetValueExA"};
+    for (const char* operation : failing) {
+        SCOPED_TRACE(operation);
+        FakeSystem fresh;
+        UseSystemServices(&fresh);
+        fresh.SetString(kRunServices, "*StateMgr", "statemgr");
+        fresh.FailOperation(operation);
+        SuspendStateManagerEntry();
+        EXPECT_TRUE(fresh.Value(kRunServices, "*StateMgr") != 0) << fresh.Dump();
+    }
+    const char* failingOnRestore[] = {"RegOpenKeyExA", "RegSetValueExA"};
+    for (const char* operation : failingOnRestore) {
+        SCOPED_TRACE(operation);
+        FakeSystem fresh;
+        UseSystemServices(&fresh);
+        fresh.SetString(kHeld, "*StateMgr", "statemgr");
+        fresh.FailCallNumber(operation == std::string("RegOpenKeyExA") ? 5 : 6);  // the calls after the read
+        RestoreStateManagerEntry();
+        EXPECT_TRUE(fresh.Value(kHeld, "*StateMgr") != 0) << fresh.Dump();
+    }
+    UseSystemServices(&sys);
+}
+
+// ---- restart ----
+
+TEST_F(SystemChangesTest, RestartEnablesTheShutdownPrivilegeAndRequestsAReboot) {
+    sys.hasTokens = true;
+    EXPECT_EQ(1, RestartSystem());
+    const std::vector<std::string> order = {
+        "GetCurrentProcess", "OpenProcessToken 40", "LookupPrivilegeValueA  SeShutdownPrivilege",
+        "AdjustTokenPrivileges 0 16", "ExitWindowsEx 2 0"};
+    EXPECT_EQ(order, sys.calls);
+    ASSERT_EQ(1u, sys.adjustedPrivileges.size());
+    EXPECT_EQ(1u, sys.adjustedPrivileges[0].PrivilegeCount);
+    EXPECT_EQ(19u, sys.adjustedPrivileges[0].Luid.LowPart);
+    EXPECT_EQ((uint32_t)SYS_SE_PRIVILEGE_ENABLED, sys.adjustedPrivileges[0].Attributes);
+}
+
+TEST_F(SystemChangesTest, RestartIsRequestedOnceEvenWithoutTokensAndMayBeRefused) {
+    sys.hasTokens = false;
+    sys.exitWindowsResult = 0;
+    EXPECT_EQ(0, RestartSystem());
+    const std::vector<uint32_t> requests = {SYS_EWX_REBOOT};
+    EXPECT_EQ(requests, sys.restartRequests);
+}
+
+}  // namespace
