@@ -55,7 +55,9 @@ void RemoveFromFolder(char* folder, const char* suffix) {
 }
 
 void LoadSystemDirectory() {
-    Services().GetSystemDirectoryA(FolderPaths.systemDirectory, 255);
+    const uint32_t length = Services().GetSystemDirectoryA(FolderPaths.systemDirectory, 255);
+    // A failed lookup must not leave an earlier composed path behind.
+    if (length == 0 || length >= 255) FolderPaths.systemDirectory[0] = 0;
 }
 
 void LoadProgramsFolder() {

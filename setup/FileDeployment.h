@@ -24,6 +24,8 @@ void RemoveFromFolder(char* folder, const char* suffix);
 // CD keeps the read-only attribute and a read-only file cannot be deleted.
 void RemoveInstalledFile(const char* path);
 
+// Puts the system directory into its buffer; empties the buffer when the
+// lookup fails.
 void LoadSystemDirectory();
 
 // Puts the Start-menu Programs folder into its buffer when the lookup

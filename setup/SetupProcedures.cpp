@@ -51,12 +51,24 @@ struct CopyStep {
     const char* failure;
 };
 
+void FailToWrite(SetupView& view, const char* path) {
+    char message[16 + kFolderPathSize];
+    strcpy(message, "Cannot write ");
+    strcat(message, path);
+    Fail(view, message);
+}
+
 // A copy step succeeds when its source exists and a file is then in place at
 // its destination, copied now or left by an earlier install.
 bool RunCopyStep(SetupView& view, const CopyStep& step) {
     if (step.lookup == kLookupSystemDirectory) LoadSystemDirectory();
     if (step.lookup == kLookupProgramsFolder) LoadProgramsFolder();
     strcpy(FolderPaths.source, step.source);
+    if (step.where == kInSystemDirectory && !FolderPaths.systemDirectory[0]) {
+        // The system directory is unknown: a driver must not land elsewhere.
+        FailToWrite(view, step.destination);
+        return false;
+    }
     int found;
     if (step.where == kFullPath)
         found = CopyToPath(step.destination);
@@ -69,10 +81,7 @@ bool RunCopyStep(SetupView& view, const CopyStep& step) {
         return false;
     }
     if (!DestinationFileExists()) {
-        char message[16 + kFolderPathSize];
-        strcpy(message, "Cannot write ");
-        strcat(message, FolderPaths.destination);
-        Fail(view, message);
+        FailToWrite(view, FolderPaths.destination);
         return false;
     }
     if (step.position) view.SetProgressPos(step.position);

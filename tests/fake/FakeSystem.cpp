@@ -477,16 +477,16 @@ uint32_t FakeSystem::GetSystemDirectoryA(char* buffer, uint32_t size) {
 }
 
 long FakeSystem::SHGetMalloc(ShellAllocator* allocator) {
-    if (Log("SHGetMalloc")) return (long)0x80004005;  // E_FAIL
+    if (Log("SHGetMalloc")) return (long)(int32_t)0x80004005;  // E_FAIL
     *allocator = (ShellAllocator)(uintptr_t)0x5000;
     ++shellAllocations;
     return 0;
 }
 
 long FakeSystem::SHGetSpecialFolderLocation(void* owner, int folder, ItemIdList* list) {
-    if (Log("SHGetSpecialFolderLocation " + std::to_string(folder))) return (long)0x80004005;
+    if (Log("SHGetSpecialFolderLocation " + std::to_string(folder))) return (long)(int32_t)0x80004005;
     (void)owner;
-    if (folder != SYS_CSIDL_PROGRAMS) return (long)0x80070057;  // E_INVALIDARG
+    if (folder != SYS_CSIDL_PROGRAMS) return (long)(int32_t)0x80070057;  // E_INVALIDARG
     *list = (ItemIdList)(uintptr_t)0x6000;
     ++shellAllocations;
     return 0;

@@ -311,6 +311,17 @@ TEST_F(InstallTest, ACopyThatWritesNothingIsAFailure) {
     UseSystemServices(&sys);
 }
 
+TEST_F(InstallTest, AnUnknownSystemDirectoryStopsTheDriverCopy) {
+    Use9x(2, 1);
+    sys.FailOperation("GetSystemDirectoryA");
+    RunInstall(view);
+    ASSERT_EQ(1u, view.messages.size());
+    EXPECT_EQ("Cannot write \\SCSIKRN.VXD", view.messages[0].text);
+    EXPECT_FALSE(sys.FileExists("E:\\SCSIKRN.VXD")) << "nothing lands at the root of the medium";
+    EXPECT_EQ(5, view.position);
+    EXPECT_FALSE(sys.HasKey(kMarker));
+}
+
 TEST_F(InstallTest, AfterAFailureASecondRunEndsWithoutMarkerMessageOrRestart) {
     Use9x(2, 2);
     TakeFromMedium("E:\\QSPK2.DAT");

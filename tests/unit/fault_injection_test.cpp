@@ -1,0 +1,142 @@
+// Every platform call of every operation is made to fail in turn; what must
+// hold whatever fails: no crash and nothing written past a buffer (the tests
+// run under the sanitizers), no key or stream left open, no state-manager
+// entry lost, no paging value corrupted, no write of data that was not read,
+// and never "Install OK" without the driver in place.
+#include <functional>
+#include <string>
+
+#include "setup/SetupProcedures.h"
+#include "setup/SystemChanges.h"
+#include "setup/WindowsVersion.h"
+#include "setup/FileDeployment.h"
+#include "tests/unit/SetupFixture.h"
+
+namespace {
+
+const char kRunServices[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunServices";
+const char kHeld[] = "SYSTEM\\Veltrano";
+const char kMemory[] = "SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Memory Management";
+const std::string kPaging("C:\\pagefile.sys 27 77\0E:\\pagefile.sys 5 9\0\0", 42);
+const std::string kStateMgr("C:\\WINDOWS\\SYSTEM\\STATEMGR.EXE", 31);
+
+void Prepare(FakeSystem& sys, bool nt) {
+    if (nt) sys.UseNtFamily();
+    sys.AddDrive('D', SYS_DRIVE_FIXED, 1ull << 31);
+    sys.SetValue(kMemory, "PagingFiles", SYS_REG_MULTI_SZ, kPaging);
+    sys.SetValue(kRunServices, "*StateMgr", SYS_REG_SZ, kStateMgr);
+    sys.WriteFile("E:\\Peek_B.exe", "p", 0x21);
+    sys.WriteFile("E:\\QSPK2.DAT", "q", 0x21);
+    sys.WriteFile("E:\\98\\v98.vxd", "v", 0x21);
+    sys.WriteFile("E:\\NT\\vnt4.sys", "4", 0x21);
+    sys.WriteFile("E:\\NT\\VNT.sys", "5", 0x21);
+    sys.calls.clear();
+}
+
+struct Operation {
+    const char* name;
+    bool nt;
+    unsigned kind;
+    std::function<void(RecordingView&)> run;
+    const char* driver;  // for the procedures: the file that must be in place after "Install OK"
+};
+
+const Operation kOperations[] = {
+    {"RegisterNtDriverService", true, 12, [](RecordingView&) { RegisterNtDriverService(); }, 0},
+    {"UnregisterNtDriverService", true, 12, [](RecordingView&) { UnregisterNtDriverService("NT5"); }, 0},
+    {"RegisterStaticVxd", false, 7, [](RecordingView&) { RegisterStaticVxd(); }, 0},
+    {"UnregisterStaticVxd", false, 7, [](RecordingView&) { UnregisterStaticVxd(); }, 0},
+    {"RelocatePaging9x", false, 7, [](RecordingView&) { RelocatePaging9x(); }, 0},
+    {"RelocatePagingNt", true, 32, [](RecordingView&) { RelocatePagingNt(); }, 0},
+    {"RestorePagingNt", true, 32, [](RecordingView&) { RestorePagingNt(); }, 0},
+    {"SuspendStateManagerEntry", false, 7, [](RecordingView&) { SuspendStateManagerEntry(); }, 0},
+    {"Suspend then restore", false, 7,
+     [](RecordingView&) {
+         SuspendStateManagerEntry();
+         RestoreStateManagerEntry();
+     },
+     0},
+    {"RestartSystem", true, 32, [](RecordingView&) { RestartSystem(); }, 0},
+    {"LoadProgramsFolder", false, 7, [](RecordingView&) { LoadProgramsFolder(); }, 0},
+    {"first screen probes", false, 7,
+     [](RecordingView&) {
+         IsProductInstalled();
+         ClassifyWindows();
+         WindowsDisplayName();
+     },
+     0},
+    {"RunInstall 9x", false, 7, [](RecordingView& v) { RunInstall(v); }, "C:\\WINDOWS\\SYSTEM\\SCSIKRN.VXD"},
+    {"RunInstall NT 4", true, 12, [](RecordingView& v) { RunInstall(v); }, "C:\\WINDOWS\\system32\\drivers\\VNT.sys"},
+    {"RunInstall XP", true, 32, [](RecordingView& v) { RunInstall(v); }, "C:\\WINDOWS\\system32\\drivers\\VNT.sys"},
+    {"RunUninstall 9x", false, 7, [](RecordingView& v) { RunUninstall(v); }, 0},
+    {"RunUninstall XP", true, 32, [](RecordingView& v) { RunUninstall(v); }, 0},
+};
+
+class FaultInjectionTest : public SetupTest {};
+
+TEST_F(FaultInjectionTest, EveryCallFailingInTurn) {
+    for (const Operation& op : kOperations) {
+        // A clean run first, to count its calls.
+        size_t total;
+        {
+            FakeSystem clean;
+            Prepare(clean, op.nt);
+            UseSystemServices(&clean);
+            RecordingView v;
+            ErrorFlag = 0;
+            HddInterface = 1;
+            WindowsKind = op.kind;
+            memset(&FolderPaths, 0, sizeof FolderPaths);
+            op.run(v);
+            total = clean.CallCount();
+        }
+        ASSERT_GT(total, 0u) << op.name;
+        for (size_t k = 1; k <= total; ++k) {
+            FakeSystem faulty;
+            Prepare(faulty, op.nt);
+            UseSystemServices(&faulty);
+            RecordingView v;
+            ErrorFlag = 0;
+            HddInterface = 1;
+            WindowsKind = op.kind;
+            memset(&FolderPaths, 0, sizeof FolderPaths);
+            faulty.FailCallNumber(k);
+            op.run(v);
+            ASSERT_LE(k, faulty.calls.size()) << op.name;
+            const std::string failed = faulty.calls[k - 1];
+            SCOPED_TRACE(std::string(op.name) + ": call " + std::to_string(k) + " failed: " + failed);
+
+            EXPECT_EQ(0u, faulty.OpenKeyCount()) << faulty.Dump();
+            EXPECT_EQ(0u, faulty.OpenStreamCount());
+            EXPECT_EQ(0, faulty.shellAllocations);
+
+            const FakeSystem::RegValue* active = faulty.Value(kRunServices, "*StateMgr");
+            const FakeSystem::RegValue* held = faulty.Value(kHeld, "*StateMgr");
+            EXPECT_TRUE((active && active->data == kStateMgr) || (held && held->data == kStateMgr))
+                << "the state-manager entry was lost\n" << faulty.Dump();
+
+            const FakeSystem::RegValue* paging = faulty.Value(kMemory, "PagingFiles");
+            ASSERT_TRUE(paging != 0);
+            EXPECT_EQ(kPaging.size(), paging->data.size());
+            EXPECT_EQ(kPaging.substr(1), paging->data.substr(1)) << "only the drive letter may change";
+
+            const bool failedRead = failed.compare(0, 16, "RegQueryValueExA") == 0;
+            if (failedRead && std::string(op.name).compare(0, 3, "Run") != 0) {
+                for (size_t i = k; i < faulty.calls.size(); ++i)
+                    EXPECT_NE(0, faulty.calls[i].compare(0, 14, "RegSetValueExA")) << "a write after a failed read";
+            }
+
+            if (op.driver) {
+                bool reportedOk = false;
+                for (const auto& m : v.messages) reportedOk = reportedOk || m.caption == "Warning";
+                if (reportedOk) {
+                    EXPECT_TRUE(faulty.FileExists(op.driver)) << "Install OK without the driver\n" << faulty.Dump();
+                    EXPECT_TRUE(faulty.FileExists("c:\\kmdrv\\Peek_B.exe"));
+                }
+            }
+        }
+    }
+    UseSystemServices(&sys);
+}
+
+}  // namespace
