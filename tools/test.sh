@@ -1,0 +1,71 @@
+#!/bin/bash
+# Runs every test of Setup and ends with one line "tests: N passed, N failed":
+#   1. the unit tests of the setup logic and the contract tests on the fake,
+#      under AddressSanitizer and UndefinedBehaviorSanitizer (Linux)
+#   2. the contract tests on the Win32 implementation, under Wine
+#   3. the static check of the product build/win32/Setup.exe
+#   4. the end-to-end scenarios of the real Setup.exe under Wine
+set -u
+cd "$(dirname "$0")/.."
+root=$(pwd)
+
+bash tools/install-deps.sh || { echo "test: could not install what the tests need"; exit 1; }
+mkdir -p build
+make all >build/build.log 2>&1 || { tail -40 build/build.log; echo "tests: 0 passed, 1 failed"; exit 1; }
+
+passed=0
+failed=0
+# Adds the counts of a stage's closing line ("... N passed, N failed" or
+# GoogleTest's summary); a stage without one counts as one failure.
+count() {
+    local log=$1 rc=$2 p f
+    p=$(grep -oE '^\[  PASSED  \] [0-9]+' "$log" | grep -oE '[0-9]+$' | tail -1)
+    f=$(grep -oE '^ *[0-9]+ FAILED TESTS?' "$log" | grep -oE '[0-9]+' | tail -1)
+    if [ -z "$p$f" ]; then
+        p=$(grep -oE '[0-9]+ passed, [0-9]+ failed' "$log" | tail -1 | cut -d' ' -f1)
+        f=$(grep -oE '[0-9]+ passed, [0-9]+ failed' "$log" | tail -1 | cut -d' ' -f3)
+    fi
+    p=${p:-0}
+    f=${f:-0}
+    [ "$rc" -ne 0 ] && [ "$f" -eq 0 ] && f=1
+    passed=$((passed + p))
+    failed=$((failed + f))
+    echo "$3: $p passed, $f failed"
+    [ "$rc" -eq 0 ] || tail -60 "$log"
+}
+
+mkdir -p build/logs
+for t in unit_tests contract_tests_fake; do
+    build/host/$t >build/logs/$t.log 2>&1
+    count build/logs/$t.log $? "$t (host)"
+done
+
+# The contract tests against the real Windows API, on a throwaway prefix.
+prefix=$root/build/contract-prefix
+rm -rf "$prefix"
+export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+/usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1
+/usr/lib/wine/wine64 build/win64/contract_tests.exe >build/logs/contract_tests_wine.log 2>&1
+rc=$?
+/usr/lib/wine/wineserver -k 2>/dev/null
+/usr/lib/wine/wineserver -w 2>/dev/null
+unset WINEPREFIX
+rm -rf "$prefix"
+count build/logs/contract_tests_wine.log $rc "contract_tests (Wine)"
+
+python3 tests/product/check_product.py build/win32/Setup.exe tests/product/imports.allow >build/logs/product.log 2>&1
+count build/logs/product.log $? "product check"
+grep -E '^size' build/logs/product.log
+python3 tests/product/test_check_product.py >build/logs/product_selftest.log 2>&1
+rc=$?
+n=$(grep -oE '^Ran [0-9]+' build/logs/product_selftest.log | grep -oE '[0-9]+')
+[ $rc -eq 0 ] && echo "${n:-0} passed, 0 failed" >>build/logs/product_selftest.log
+count build/logs/product_selftest.log $rc "product check self-test"
+
+bash bench/run.sh -q >build/logs/bench.log 2>&1
+rc=$?
+grep -E '^(PASS|FAIL) ' build/logs/bench.log
+count build/logs/bench.log $rc "bench (Wine, end to end)"
+
+echo "tests: $passed passed, $failed failed"
+[ $failed -eq 0 ]
