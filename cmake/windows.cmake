@@ -33,6 +33,15 @@ if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
     target_link_libraries(contract_tests PRIVATE gtest_main shell32 advapi32)
     target_link_options(contract_tests PRIVATE -static)
 
+    # Operations of the setup logic on the real API, and a window that notes
+    # the end-of-session messages, for the Wine tests of the system changes.
+    add_executable(setup_ops tests/wine/setup_ops.cpp platform/Win32SystemServices.cpp ${SETUP_SOURCES})
+    target_include_directories(setup_ops PRIVATE ${CMAKE_SOURCE_DIR})
+    target_link_libraries(setup_ops PRIVATE shell32 advapi32 user32)
+    target_link_options(setup_ops PRIVATE -static)
+    add_executable(endsession_witness tests/wine/endsession_witness.cpp)
+    target_link_options(endsession_witness PRIVATE -static)
+
     if(EXISTS ${CMAKE_SOURCE_DIR}/bench/CMakeLists.txt)
         add_subdirectory(bench)
     endif()
