@@ -1,17 +1,22 @@
 // Stand-in for the Setup dialog, used to prove the bench on its own.
 //
 // It behaves like a small installer: Install turns the first screen into the
-// IDE/SCSI choice, Next "installs" (needs E:\QSPK2.DAT; creates the marker key,
-// shows a question box and requests a restart), Uninstall deletes the marker,
-// requests a restart and ends with 1002. The version field shows what
-// GetVersionExA reports ("platform major.minor type suite"), so the bench can
-// check the emulated Windows of each scenario.
+// IDE/SCSI choice; Next "installs": copies \QSPK2.DAT and \nt\vnt4.sys from
+// the current drive to c:\kmdrv (a missing one stops it with an error box),
+// registers a service key holding what the bench wants to see (the attributes
+// of the source file, the types of D: and E:, the free space of D:), writes
+// system.ini, creates the marker key, shows a question box and requests a
+// restart. Uninstall undoes that, requests a restart and ends with 1002.
+// With \shutdown.txt on the medium it asks for a shutdown instead of a
+// restart. The version field shows what GetVersionExA reports ("platform
+// major.minor type suite"), so the bench can check the emulated Windows.
 #include <windows.h>
 #include <commctrl.h>
 #include <stdio.h>
 #include <string.h>
 
 static const char kMarker[] = "system\\Veltrano Card";
+static const char kService[] = "SYSTEM\\CurrentControlSet\\Services\\VNT";
 
 static void Show(HWND dlg, int id, bool visible)
 {
@@ -34,7 +39,8 @@ static void RequestRestart()
         AdjustTokenPrivileges(token, FALSE, &tp, 0, NULL, NULL);
         CloseHandle(token);
     }
-    ExitWindowsEx(EWX_REBOOT, 0);
+    bool shutdown = GetFileAttributesA("\\shutdown.txt") != INVALID_FILE_ATTRIBUTES;
+    ExitWindowsEx(shutdown ? EWX_SHUTDOWN : EWX_REBOOT, 0);
 }
 
 static void InitFirstScreen(HWND dlg)
@@ -71,12 +77,30 @@ static void Install(HWND dlg)
     Progress(dlg, 1);
     CreateDirectoryA("c:\\kmdrv", NULL);
     Progress(dlg, 2);
-    if (!CopyFileA("\\QSPK2.DAT", "c:\\kmdrv\\QSPK2.DAT", FALSE)) {
+    if (!CopyFileA("\\QSPK2.DAT", "c:\\kmdrv\\QSPK2.DAT", FALSE) ||
+        !CopyFileA("\\nt\\vnt4.sys", "c:\\kmdrv\\vnt4.sys", FALSE)) {
         MessageBoxA(dlg, "Soure File Tree not found", "Error", MB_ICONHAND);
         return;
     }
-    Progress(dlg, 10);
+    Progress(dlg, 6);
     HKEY key;
+    if (RegCreateKeyA(HKEY_LOCAL_MACHINE, kService, &key) == ERROR_SUCCESS) {
+        DWORD start = 1;
+        RegSetValueExA(key, "Start", 0, REG_DWORD, (const BYTE *)&start, sizeof start);
+        RegSetValueExA(key, "DisplayName", 0, REG_SZ, (const BYTE *)"VNT", 4);
+        DWORD attributes = GetFileAttributesA("\\QSPK2.DAT");
+        RegSetValueExA(key, "SourceAttributes", 0, REG_DWORD, (const BYTE *)&attributes, sizeof attributes);
+        DWORD type = GetDriveTypeA("D:\\");
+        RegSetValueExA(key, "DriveTypeD", 0, REG_DWORD, (const BYTE *)&type, sizeof type);
+        type = GetDriveTypeA("E:\\");
+        RegSetValueExA(key, "DriveTypeE", 0, REG_DWORD, (const BYTE *)&type, sizeof type);
+        ULARGE_INTEGER avail, total, free;
+        DWORD freeMb = GetDiskFreeSpaceExA("D:\\", &avail, &total, &free) ? (DWORD)(free.QuadPart >> 20) : 0;
+        RegSetValueExA(key, "FreeMbD", 0, REG_DWORD, (const BYTE *)&freeMb, sizeof freeMb);
+        RegCloseKey(key);
+    }
+    WritePrivateProfileStringA("386Enh", "PagingDrive", "D:", "system.ini");
+    Progress(dlg, 10);
     if (RegCreateKeyA(HKEY_LOCAL_MACHINE, kMarker, &key) == ERROR_SUCCESS)
         RegCloseKey(key);
     MessageBoxA(dlg, "Install OK !! System will be restart .......", "Warning", MB_ICONQUESTION);
@@ -86,7 +110,10 @@ static void Install(HWND dlg)
 static void Uninstall(HWND dlg)
 {
     DeleteFileA("c:\\kmdrv\\QSPK2.DAT");
+    DeleteFileA("c:\\kmdrv\\vnt4.sys");
     RemoveDirectoryA("c:\\kmdrv");
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, kService);
+    WritePrivateProfileStringA("386Enh", "PagingDrive", " ", "system.ini");
     RegDeleteKeyA(HKEY_LOCAL_MACHINE, kMarker);
     MessageBoxA(dlg, "Uninstall OK !! System will be restart .......", "Warning", MB_ICONQUESTION);
     RequestRestart();

@@ -1,0 +1,11 @@
+# First screen on Windows 2000 Professional, product installed: Uninstall
+# offered; Exit, Escape, the close button, Enter and space end the program
+# and change nothing.
+source "$BENCH_DIR/scenarios/common/first-screen.sh"
+windows win2k
+marker present
+medium
+
+first_screen_runs uninstall "Windows  2000  Professional"
+
+expect_nothing_changed present
