@@ -1,0 +1,112 @@
+#!/bin/bash
+# Runs Setup.exe under Wine on an emulated Windows with the sample medium:
+#   bash tools/run.sh [win95|win98|winme|nt40|win2k|winxp]   (default win98: 98 SE)
+# With a display ($DISPLAY set, not in CI) the dialog opens for you to click
+# through. Without one it installs (IDE) and uninstalls by script under Xvfb,
+# saving a PNG of every screen to build/bench/shots/run-<kind>-*.png.
+# Either way it prints what changed on the emulated machine.
+set -u
+kind=${1:-win98}
+case $kind in
+win95 | win98 | winme | nt40 | win2k | winxp) ;;
+*) echo "usage: bash tools/run.sh [win95|win98|winme|nt40|win2k|winxp]"; exit 2 ;;
+esac
+cd "$(dirname "$0")/.."
+root=$(pwd)
+
+bash tools/install-deps.sh || exit 1
+echo "building..."
+mkdir -p build
+make win64 >build/build-run.log 2>&1 || { tail -30 build/build-run.log; exit 1; }
+
+# shellcheck source=bench/lib.sh
+source bench/lib.sh
+bench_install_missing && bench_build_driver || exit 1
+interactive=
+[ -n "${DISPLAY:-}" ] && [ -z "${CI:-}" ] && interactive=1
+if [ -z "$interactive" ]; then
+    bench_xvfb_start || exit 1
+    trap bench_xvfb_stop EXIT
+fi
+bench_template || exit 1
+
+name=run-$kind
+bench_scenario_begin "$name" || exit 1
+windows "$kind"
+medium
+disk_d fixed
+case $kind in
+win9* | winme)
+    # The state manager's start entry of a Windows 9x system.
+    reg_set 'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\RunServices' '*StateMgr' REG_SZ 'C:\WINDOWS\SYSTEM\STATEMGR.EXE'
+    ;;
+*)
+    # As on a real NT system, PagingFiles is a multi-string.
+    reg_set 'HKLM\SYSTEM\CurrentControlSet\Control\Session Manager\Memory Management' PagingFiles REG_MULTI_SZ 'C:\pagefile.sys 27 77'
+    ;;
+esac
+snapshots=$BENCH_SCEN_DIR
+flag=$WINEPREFIX/drive_c/bench-restart.flag
+
+# Ends the wineserver, so the registry is on disk, and snapshots the machine.
+snapshot() {
+    # A restart ends the program first and runs RunOnce a moment later.
+    local i
+    for i in $(seq 1 30); do
+        [ -e "$flag" ] && break
+        sleep 0.2
+    done
+    _bench_wait_wineboot
+    _bench_reboot >/dev/null
+    python3 "$root/tools/machine_diff.py" save "$WINEPREFIX" "$snapshots/$1.json"
+}
+
+report() {
+    local what=$1 before=$2 after=$3
+    echo
+    echo "== What $what changed on the emulated $kind"
+    python3 "$root/tools/machine_diff.py" diff "$snapshots/$before.json" "$snapshots/$after.json"
+    if [ -e "$flag" ]; then echo "restart: requested"; else echo "restart: not requested"; fi
+    rm -f "$flag"
+}
+
+snapshot before
+if [ -n "$interactive" ]; then
+    _bench_arm_restart
+    cp "$BENCH_SETUP_EXE" "$BENCH_MEDIUM_DIR/Setup.exe"
+    echo "The Setup dialog is open on your display; close it (or let it restart Windows) to see what changed."
+    (cd "$BENCH_SCEN_DIR" && "$BENCH_WINE" start /wait /d 'E:\' 'E:\Setup.exe' </dev/null >/dev/null 2>&1)
+    sleep 2
+    snapshot after
+    report "your run" before after
+else
+    drive <<'SCRIPT'
+start E:\Setup.exe E:\
+screenshot 1-first-screen.bmp
+click 1001
+screenshot 2-choose-interface.bmp
+click 1004
+screenshot 3-ready-to-install.bmp
+click 1008
+screenshot 4-install-ok.bmp
+message "Warning" "Install OK !! System will be restart ......." question
+exits
+SCRIPT
+    snapshot installed
+    report "Install" before installed
+    drive <<'SCRIPT'
+start E:\Setup.exe E:\
+visible 1002
+screenshot 5-uninstall-offered.bmp
+click 1002
+screenshot 6-uninstall-ok.bmp
+message "Warning" "Uninstall OK !! System will be restart ......." question
+exits
+SCRIPT
+    snapshot uninstalled
+    report "Uninstall" installed uninstalled
+    echo
+    echo "Screens: $(ls "$BENCH_SHOTS"/"$name"-*.png 2>/dev/null | tr '\n' ' ')"
+fi
+bench_scenario_end >/dev/null
+echo "The emulated machine stays in $WINEPREFIX"
