@@ -76,32 +76,30 @@ class FaultInjectionTest : public SetupTest {};
 
 TEST_F(FaultInjectionTest, EveryCallFailingInTurn) {
     for (const Operation& op : kOperations) {
-        // A clean run first, to count its calls.
-        size_t total;
-        {
-            FakeSystem clean;
-            Prepare(clean, op.nt);
-            UseSystemServices(&clean);
-            RecordingView v;
+        // Runs the operation on a prepared machine whose call number k fails
+        // (0: none fails).
+        auto runWith = [&op](FakeSystem& machine, RecordingView& v, size_t k) {
+            Prepare(machine, op.nt);
+            UseSystemServices(&machine);
             ErrorFlag = 0;
             HddInterface = 1;
             WindowsKind = op.kind;
             memset(&FolderPaths, 0, sizeof FolderPaths);
+            if (k) machine.FailCallNumber(k);
             op.run(v);
+        };
+        size_t total;
+        {
+            FakeSystem clean;
+            RecordingView v;
+            runWith(clean, v, 0);
             total = clean.CallCount();
         }
         ASSERT_GT(total, 0u) << op.name;
         for (size_t k = 1; k <= total; ++k) {
             FakeSystem faulty;
-            Prepare(faulty, op.nt);
-            UseSystemServices(&faulty);
             RecordingView v;
-            ErrorFlag = 0;
-            HddInterface = 1;
-            WindowsKind = op.kind;
-            memset(&FolderPaths, 0, sizeof FolderPaths);
-            faulty.FailCallNumber(k);
-            op.run(v);
+            runWith(faulty, v, k);
             ASSERT_LE(k, faulty.calls.size()) << op.name;
             const std::string failed = faulty.calls[k - 1];
             SCOPED_TRACE(std::string(op.name) + ": call " + std::to_string(k) + " failed: " + failed);
