@@ -7,13 +7,14 @@
 # subshell between bench_scenario_begin and bench_scenario_end and uses:
 #
 #   the machine   windows <kind>, marker present|absent, medium [options],
-#                 disk_d [options], reg_set, reg_key, reg_unset,
+#                 medium_add, disk_d [options], reg_set, reg_key, reg_unset,
 #                 reg_delete_key, ini_set
-#   the run       drive [--fails <text>] <<'EOF' ... driver commands ... EOF
+#   the run       drive [--fails <text>] <<'EOF' ... driver commands ... EOF,
+#                 drive_restart_refused (the same, restart requests go nowhere)
 #   the checks    expect_restart, expect_file, expect_no_file, expect_dir,
-#                 expect_no_dir, expect_reg, expect_reg_key,
-#                 expect_no_reg_key, expect_no_reg_value, expect_ini,
-#                 expect_no_ini
+#                 expect_no_dir, expect_reg, expect_reg_values,
+#                 expect_reg_key, expect_reg_key_without, expect_no_reg_key,
+#                 expect_no_reg_value, expect_ini, expect_no_ini
 #
 # Every check prints "<check>: ok" or "<check>: FAIL: <what was expected,
 # what was found>"; a scenario passes when it ran at least one check or
@@ -354,6 +355,18 @@ medium() {
     return 0
 }
 
+# medium_add <file>: puts that file of the sample medium (back) on the
+# medium, also while the program runs.
+medium_add() {
+    local f=$1 m
+    for m in "${BENCH_MEDIUM_FILES[@]}"; do [ "${m,,}" = "${1,,}" ] && f=$m; done
+    # shellcheck disable=SC2119
+    [ -n "$BENCH_MEDIUM_DIR" ] || medium
+    if ! mkdir -p "$BENCH_MEDIUM_DIR/$(dirname "$f")" || ! _bench_medium_text "$f" >"$BENCH_MEDIUM_DIR/$f"; then
+        _bench_setup_failed "medium_add $1" "could not write the file"
+    fi
+}
+
 # disk_d fixed [--free-mb <n>] | cdrom | none: drive D:. Fixed is a
 # directory of the host's disk (its real free space) or, with --free-mb, a
 # tmpfs of that size. Takes effect at the next drive, which boots the
@@ -514,6 +527,19 @@ drive() {
     fi
 }
 
+# drive_restart_refused [--fails <text>]: drive, with every restart request
+# of the program going nowhere: wineboot cannot start in the processes of the
+# driver, so ExitWindowsEx ends no program and runs no RunOnce entry. The
+# program stays open after its request until the script ends it.
+drive_restart_refused() {
+    if [ -n "$BENCH_REBOOT_NEEDED" ]; then
+        _bench_reboot || return 1
+    fi
+    # The boot of the machine needs wineboot: it happens here, before.
+    [ -n "$BENCH_RESTART_ARMED" ] || _bench_arm_restart || return 1
+    WINEDLLOVERRIDES="$WINEDLLOVERRIDES;wineboot.exe=d" drive "$@"
+}
+
 # ------------------------------------------------------------------ the checks
 
 # expect_restart yes|no: whether Windows was asked to restart since the
@@ -660,6 +686,85 @@ expect_reg() {
     else
         _bench_result "$what"
     fi
+}
+
+# The data of one value in the output of reg query <key> (lines
+# "    <name>    <type>    <data>"): sets _BENCH_REG_TYPE and _BENCH_REG_DATA
+# and returns 0, or 1 when the output holds no such value. Names compare
+# without regard to case, as the registry does.
+_bench_reg_value_of() {
+    local out=$1 name=$2 line rest found
+    while IFS= read -r line; do
+        [ "${line:0:4}" = "    " ] || continue
+        rest=${line#    }
+        found=${rest%%    *}
+        if [ "$found" = "$rest" ] || [ "${found,,}" != "${name,,}" ]; then
+            continue
+        fi
+        rest=${rest#*    }
+        _BENCH_REG_TYPE=${rest%%    *}
+        _BENCH_REG_DATA=${rest#*    }
+        [ "$_BENCH_REG_DATA" = "$_BENCH_REG_TYPE" ] && _BENCH_REG_DATA=
+        return 0
+    done <<<"$out"
+    return 1
+}
+
+# expect_reg_values <key> <value> <type> <data> [<value> <type> <data>]...:
+# several values of one key, each checked as expect_reg checks it, with one
+# reg query of the whole key.
+expect_reg_values() {
+    local key=$1 rc out name type data what
+    shift
+    _bench_reg_query "$key"
+    rc=$?
+    out=$_BENCH_REG_OUT
+    while [ $# -ge 3 ]; do
+        name=$1 type=$2 data=$3
+        shift 3
+        what="expect_reg $(_bench_q "$key") $(_bench_q "$name") $type $(_bench_q "$data")"
+        if [ $rc -eq 1 ]; then
+            _bench_result "$what" "expected the value, found no such key"
+        elif [ $rc -ne 0 ]; then
+            _bench_result "$what" "reg query failed: $out"
+        elif ! _bench_reg_value_of "$out" "$name"; then
+            _bench_result "$what" "expected the value, found no such value"
+        else
+            if [ "$_BENCH_REG_TYPE" = REG_DWORD ] && [ "$type" = REG_DWORD ] &&
+                [[ $data =~ ^(0x[0-9a-fA-F]+|[0-9]+)$ ]] && [[ $_BENCH_REG_DATA =~ ^(0x[0-9a-fA-F]+|[0-9]+)$ ]]; then
+                [ $((data)) -eq $((_BENCH_REG_DATA)) ] && _BENCH_REG_DATA=$data
+            fi
+            if [ "$_BENCH_REG_TYPE" != "$type" ] || [ "$_BENCH_REG_DATA" != "$data" ]; then
+                _bench_result "$what" "expected $type $(_bench_q "$data"), found $_BENCH_REG_TYPE $(_bench_q "$_BENCH_REG_DATA")"
+            else
+                _bench_result "$what"
+            fi
+        fi
+    done
+    [ $# -eq 0 ] || _bench_result "expect_reg_values $(_bench_q "$key") $*" "expected <value> <type> <data> triples"
+}
+
+# expect_reg_key_without <key> <value>...: the key exists and holds none of
+# these values, with one reg query of the whole key.
+expect_reg_key_without() {
+    local key=$1 rc out name
+    shift
+    _bench_reg_query "$key"
+    rc=$?
+    out=$_BENCH_REG_OUT
+    case $rc in
+    0) _bench_result "expect_reg_key $(_bench_q "$key")" ;;
+    1) _bench_result "expect_reg_key $(_bench_q "$key")" "expected the key, found no such key"; return ;;
+    *) _bench_result "expect_reg_key $(_bench_q "$key")" "reg query failed: $out"; return ;;
+    esac
+    for name in "$@"; do
+        if _bench_reg_value_of "$out" "$name"; then
+            _bench_result "expect_no_reg_value $(_bench_q "$key") $(_bench_q "$name")" \
+                "expected no such value, found $_BENCH_REG_TYPE $(_bench_q "$_BENCH_REG_DATA")"
+        else
+            _bench_result "expect_no_reg_value $(_bench_q "$key") $(_bench_q "$name")"
+        fi
+    done
 }
 
 expect_reg_key() {

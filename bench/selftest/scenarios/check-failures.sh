@@ -35,3 +35,14 @@ expect_check_fails 'expected no such value, found: Start    REG_DWORD    0x1' ex
 expect_check_fails 'expected "C:", found "D:"' expect_ini PagingDrive C:
 expect_check_fails 'expected NoSuchKey=x in [386Enh], found no such key' expect_ini NoSuchKey x
 expect_check_fails 'expected no such key in [386Enh], found PagingDrive=D:' expect_no_ini PagingDrive
+
+# Several values of one key from one query: each checked alone.
+expect_reg_values "$vnt" Start REG_DWORD 1 DisplayName REG_SZ VNT
+expect_reg_key_without "$vnt" ErrorControl Type
+expect_check_fails 'expect_reg "HKLM\SYSTEM\CurrentControlSet\Services\VNT" "DisplayName" REG_SZ "VNT ": FAIL: expected REG_SZ "VNT ", found REG_SZ "VNT"' \
+    expect_reg_values "$vnt" Start REG_DWORD 1 DisplayName REG_SZ "VNT "
+expect_check_fails 'expected REG_DWORD "0", found REG_DWORD "0x1"' expect_reg_values "$vnt" start REG_DWORD 0
+expect_check_fails 'expected the value, found no such value' expect_reg_values "$vnt" Star REG_DWORD 1
+expect_check_fails 'expected the value, found no such key' expect_reg_values 'HKLM\Software\NoSuchKey' x REG_SZ y
+expect_check_fails 'expected no such value, found REG_SZ "VNT"' expect_reg_key_without "$vnt" Type displayname
+expect_check_fails 'expected the key, found no such key' expect_reg_key_without 'HKLM\Software\NoSuchKey' x

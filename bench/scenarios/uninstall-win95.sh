@@ -1,0 +1,14 @@
+# Windows 95: a complete install with SCSI, the restart that ends it, then the
+# next start offers Uninstall, which removes every file, the VxD entry and
+# c:\kmdrv, resets the system.ini paging keys, puts the state manager back,
+# deletes the marker, shows its message and ends the program with a restart.
+source "$BENCH_DIR/scenarios/common/flow.sh"
+machine_9x win95
+
+install_script 1005 | drive
+expect_restart yes
+expect_9x_installed scsi
+
+uninstall_script uninstall | drive
+expect_restart yes
+expect_9x_uninstalled
