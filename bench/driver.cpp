@@ -42,6 +42,7 @@ namespace {
 
 const int kProgressId = 1006;
 const DWORD kStartTimeoutMs = 20000;
+const int kStartAttempts = 5;
 const DWORD kMessageTimeoutMs = 20000;
 const DWORD kExitTimeoutMs = 20000;
 const DWORD kPollMs = 3000;         // how long a check of state may wait
@@ -535,10 +536,23 @@ bool CmdStart(const std::vector<std::string> &w, std::string &why)
     STARTUPINFOA si = {};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi = {};
-    if (!CreateProcessA(w[1].c_str(), &cmdline[0], nullptr, nullptr, FALSE, 0, nullptr, w[2].c_str(), &si, &pi)) {
-        why = "CreateProcess of " + Quote(w[1]) + " in " + Quote(w[2]) + " failed with error " +
-              std::to_string(GetLastError());
-        return false;
+    // Wine now and then refuses to create a process with ERROR_INTERNAL_ERROR
+    // while the one before it is still being torn down; a missing program or
+    // folder is reported at once, anything else is tried again a few times.
+    DWORD error = 0;
+    for (int attempt = 1;; ++attempt) {
+        if (CreateProcessA(w[1].c_str(), &cmdline[0], nullptr, nullptr, FALSE, 0, nullptr, w[2].c_str(), &si, &pi))
+            break;
+        error = GetLastError();
+        bool missing = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
+                       error == ERROR_DIRECTORY || error == ERROR_INVALID_NAME;
+        if (missing || attempt == kStartAttempts) {
+            why = "CreateProcess of " + Quote(w[1]) + " in " + Quote(w[2]) + " failed with error " +
+                  std::to_string(error) + " (" + std::to_string(attempt) + " attempt" + (attempt > 1 ? "s" : "") +
+                  ")";
+            return false;
+        }
+        Sleep(500);
     }
     g_target.started = true;
     g_target.pi = pi;
