@@ -134,7 +134,28 @@ bench_xvfb_stop() {
 
 # ------------------------------------------------------------------ prefixes
 
-_bench_reg() { timeout 60 "$BENCH_WINE" reg "$@" </dev/null; }
+# _bench_wine <seconds> <program> [args]: runs a program under Wine with no
+# input, for at most <seconds>. Wine now and then fails to start a program
+# at all ("ShellExecuteEx failed: Internal error", CreateProcess giving
+# ERROR_INTERNAL_ERROR) before it has run; it is started again then, up to
+# five times. Its standard output and error come out after it has ended.
+_bench_wine() {
+    local seconds=$1 out rc try
+    shift
+    out=$(mktemp -d) || return 2
+    for try in 1 2 3 4 5; do
+        timeout "$seconds" "$BENCH_WINE" "$@" </dev/null >"$out/1" 2>"$out/2"
+        rc=$?
+        grep -q 'ShellExecuteEx failed: Internal error' "$out/1" "$out/2" || break
+        [ $try -lt 5 ] && sleep 0.5
+    done
+    cat "$out/1"
+    cat "$out/2" >&2
+    rm -rf "$out"
+    return $rc
+}
+
+_bench_reg() { _bench_wine 60 reg "$@"; }
 
 # The template prefix, made once and copied for every scenario: Wine's own
 # window decoration (no 2 s wait per window without a window manager), D: a
@@ -152,7 +173,7 @@ bench_template() {
     mkdir -p "$t"
     (
         export WINEPREFIX=$t
-        timeout 300 "$BENCH_WINE" wineboot -i </dev/null >/dev/null 2>&1 &&
+        _bench_wine 300 wineboot -i >/dev/null 2>&1 &&
             _bench_reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null &&
             _bench_reg add 'HKLM\Software\Wine\Drives' /v d: /d hd /f >/dev/null &&
             _bench_reg add 'HKLM\Software\Wine\Drives' /v e: /d cdrom /f >/dev/null &&
@@ -501,7 +522,7 @@ drive() {
     [ -n "$BENCH_RESTART_ARMED" ] || _bench_arm_restart || return 1
     mkdir -p "$shots"
     echo "drive (script $n):"
-    (cd "$shots" && timeout 600 "$BENCH_WINE" "$BENCH_DRIVER_EXE" "$(_bench_winpath "$script")" </dev/null) >"$log" 2>&1
+    (cd "$shots" && _bench_wine 600 "$BENCH_DRIVER_EXE" "$(_bench_winpath "$script")") >"$log" 2>&1
     local rc=$?
     tr -d '\r' <"$log" | sed 's/^/  /'
     local bmp name

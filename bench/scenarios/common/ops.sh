@@ -13,8 +13,10 @@ ops() {
         _bench_reboot || return 1
     fi
     [ -n "$BENCH_RESTART_ARMED" ] || _bench_arm_restart || return 1
-    OPS_OUT=$(cd "$BENCH_SCEN_DIR" && timeout 60 "$BENCH_WINE" "$BENCH_OPS_EXE" "$@" </dev/null 2>&1 | tr -d '\r')
-    local rc=$?
+    local rc
+    OPS_OUT=$(cd "$BENCH_SCEN_DIR" && _bench_wine 60 "$BENCH_OPS_EXE" "$@" 2>&1)
+    rc=$?
+    OPS_OUT=${OPS_OUT//$'\r'/}
     echo "ops $*:"
     [ -n "$OPS_OUT" ] && sed 's/^/  /' <<<"$OPS_OUT"
     [ $rc -eq 0 ] || _bench_result "ops $*" "setup_ops exited with $rc"

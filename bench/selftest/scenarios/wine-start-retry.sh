@@ -1,0 +1,46 @@
+# A program that Wine fails to start at all is started again; when it keeps
+# failing, the failure comes through. A stand-in for wine64 fails the first
+# FLAKY_FAILS starts the way Wine does, then runs the real one.
+windows winxp
+flaky=$BENCH_SCEN_DIR/flaky-wine
+starts=$BENCH_SCEN_DIR/flaky-starts
+cat >"$flaky" <<STUB
+#!/bin/bash
+n=\$(cat "$starts")
+echo \$((n + 1)) >"$starts"
+if [ "\$n" -lt "\$FLAKY_FAILS" ]; then
+    echo "Application could not be started, or no application associated with the specified file." >&2
+    echo "ShellExecuteEx failed: Internal error." >&2
+    exit 1
+fi
+exec "$BENCH_WINE" "\$@"
+STUB
+chmod +x "$flaky"
+
+# fails, want rc (0 or "not 0"), want starts, want text in the output
+for row in "0 0 1 REG_SZ" "2 0 3 REG_SZ" "4 0 5 REG_SZ" "5 fail 5 ShellExecuteEx"; do
+    read -r fails want_rc want_starts want_text <<<"$row"
+    echo 0 >"$starts"
+    out=$(FLAKY_FAILS=$fails BENCH_WINE=$flaky _bench_reg query 'HKLM\Software\Wine\Drives' /v d: 2>&1)
+    rc=$?
+    what="reg query with $fails failed starts"
+    got="exit code $rc, $(cat "$starts") starts"
+    if { [ "$want_rc" = 0 ] && [ $rc -ne 0 ]; } || { [ "$want_rc" = fail ] && [ $rc -eq 0 ]; } ||
+        [ "$(cat "$starts")" != "$want_starts" ] || ! grep -qF "$want_text" <<<"$out"; then
+        _bench_result "$what" "expected exit code $want_rc, $want_starts starts and \"$want_text\"; found $got: $out"
+    else
+        _bench_result "$what"
+    fi
+done
+
+# The driver too: its script runs once, after the failed starts (the
+# restart detector is set up first, with starts of its own).
+_bench_arm_restart
+echo 0 >"$starts"
+FLAKY_FAILS=2 BENCH_WINE=$flaky drive <<'SCRIPT'
+start E:\Setup.exe E:\
+key escape
+exits
+SCRIPT
+[ "$(cat "$starts")" = 3 ] && _bench_result "driver started after 2 failed starts" ||
+    _bench_result "driver started after 2 failed starts" "expected 3 starts, found $(cat "$starts")"
