@@ -136,9 +136,12 @@ bench_xvfb_stop() {
 
 # _bench_wine <seconds> <program> [args]: runs a program under Wine with no
 # input, for at most <seconds>. Wine now and then fails to start a program
-# at all ("ShellExecuteEx failed: Internal error", CreateProcess giving
-# ERROR_INTERNAL_ERROR) before it has run; it is started again then, up to
-# five times. Its standard output and error come out after it has ended.
+# at all, before it has run: "ShellExecuteEx failed: Internal error"
+# (CreateProcess giving ERROR_INTERNAL_ERROR), or a failure with no output
+# whatever (the loader's own messages are silenced with WINEDEBUG=-all).
+# The program is started again then, up to five times: every program run
+# here says something when it fails. Its standard output and error come out
+# after it has ended.
 _bench_wine() {
     local seconds=$1 out rc try
     shift
@@ -146,13 +149,31 @@ _bench_wine() {
     for try in 1 2 3 4 5; do
         timeout "$seconds" "$BENCH_WINE" "$@" </dev/null >"$out/1" 2>"$out/2"
         rc=$?
-        grep -q 'ShellExecuteEx failed: Internal error' "$out/1" "$out/2" || break
+        _bench_wine_not_started "$out" $rc || break
+        _bench_wine_log "$rc, not started (start $try)" "$@"
         [ $try -lt 5 ] && sleep 0.5
     done
+    if [ $rc -ne 0 ]; then
+        _bench_wine_log "$rc" "$@"
+        [ -d "${BENCH_SCEN_DIR:-}" ] && sed 's/^/    /' "$out/1" "$out/2" >>"$BENCH_SCEN_DIR/wine-failures.log"
+    fi
     cat "$out/1"
     cat "$out/2" >&2
     rm -rf "$out"
     return $rc
+}
+
+_bench_wine_not_started() {
+    grep -q 'ShellExecuteEx failed: Internal error' "$1/1" "$1/2" && return 0
+    [ "$2" -ne 0 ] && [ "$2" -ne 124 ] && [ ! -s "$1/1" ] && [ ! -s "$1/2" ]
+}
+
+# Every failed Wine command, for a look at a failed scenario.
+_bench_wine_log() {
+    local what=$1
+    shift
+    [ -d "${BENCH_SCEN_DIR:-}" ] || return 0
+    echo "$(date +%T) exit code $what: $*" >>"$BENCH_SCEN_DIR/wine-failures.log"
 }
 
 _bench_reg() { _bench_wine 60 reg "$@"; }
@@ -217,6 +238,15 @@ bench_scenario_begin() {
     export WINEPREFIX=$BENCH_SCEN_DIR/prefix
     cp -a "$BENCH_TEMPLATE" "$WINEPREFIX" || return 1
     "$BENCH_WINESERVER" -p || return 1
+    _bench_boot
+}
+
+# The first process after a start of the wineserver boots the machine
+# (wineboot starts its services and writes registry keys of its own): let
+# that boot happen and end before the scenario changes any setting.
+_bench_boot() {
+    _bench_reg query 'HKLM\Software\Wine' >/dev/null 2>&1
+    _bench_wait_wineboot
 }
 
 bench_scenario_end() {
@@ -469,11 +499,8 @@ _bench_wait_wineboot() {
 # restart (wineboot --end-session without --shutdown) runs it, since the
 # wineserver of the scenario stays up.
 _bench_arm_restart() {
-    # The first process after a start of the wineserver boots the machine,
-    # which runs RunOnce: let that boot happen and end before the entry is
-    # written.
-    _bench_reg query 'HKLM\Software\Wine' >/dev/null 2>&1
-    _bench_wait_wineboot
+    # A boot runs RunOnce: the entry is written after it.
+    _bench_boot
     rm -f "$WINEPREFIX/drive_c/bench-restart.flag"
     _bench_reg add "$BENCH_RUNONCE_KEY" /v bench-restart \
         /d "cmd.exe /c echo restarted>$BENCH_FLAG_WIN" /f >/dev/null ||
@@ -487,6 +514,7 @@ _bench_reboot() {
     "$BENCH_WINESERVER" -k 2>/dev/null
     "$BENCH_WINESERVER" -w
     "$BENCH_WINESERVER" -p || { _bench_setup_failed "reboot" "wineserver -p failed"; return 1; }
+    _bench_boot
     BENCH_REBOOT_NEEDED=
     BENCH_RESTART_ARMED=
 }

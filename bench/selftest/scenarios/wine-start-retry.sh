@@ -1,6 +1,7 @@
 # A program that Wine fails to start at all is started again; when it keeps
-# failing, the failure comes through. A stand-in for wine64 fails the first
-# FLAKY_FAILS starts the way Wine does, then runs the real one.
+# failing, the failure comes through; a program that ran and failed is not
+# started again. A stand-in for wine64 fails the first FLAKY_FAILS starts the
+# way Wine does (FLAKY_SILENT: with no output at all), then runs the real one.
 windows winxp
 flaky=$BENCH_SCEN_DIR/flaky-wine
 starts=$BENCH_SCEN_DIR/flaky-starts
@@ -9,6 +10,7 @@ cat >"$flaky" <<STUB
 n=\$(cat "$starts")
 echo \$((n + 1)) >"$starts"
 if [ "\$n" -lt "\$FLAKY_FAILS" ]; then
+    [ -n "\$FLAKY_SILENT" ] && exit 1
     echo "Application could not be started, or no application associated with the specified file." >&2
     echo "ShellExecuteEx failed: Internal error." >&2
     exit 1
@@ -17,13 +19,16 @@ exec "$BENCH_WINE" "\$@"
 STUB
 chmod +x "$flaky"
 
-# fails, want rc (0 or "not 0"), want starts, want text in the output
-for row in "0 0 1 REG_SZ" "2 0 3 REG_SZ" "4 0 5 REG_SZ" "5 fail 5 ShellExecuteEx"; do
-    read -r fails want_rc want_starts want_text <<<"$row"
+# failed starts, silent, value queried, exit code (0 or fail), starts, text
+for row in "0 - d: 0 1 REG_SZ" "2 - d: 0 3 REG_SZ" "4 - d: 0 5 REG_SZ" "5 - d: fail 5 ShellExecuteEx" \
+    "2 y d: 0 3 REG_SZ" "5 y d: fail 5 -" "0 - nothing fail 1 Unable to find"; do
+    read -r fails silent value want_rc want_starts want_text <<<"$row"
+    [ "$silent" = - ] && silent=
+    [ "$want_text" = - ] && want_text=
     echo 0 >"$starts"
-    out=$(FLAKY_FAILS=$fails BENCH_WINE=$flaky _bench_reg query 'HKLM\Software\Wine\Drives' /v d: 2>&1)
+    out=$(FLAKY_FAILS=$fails FLAKY_SILENT=$silent BENCH_WINE=$flaky _bench_reg query 'HKLM\Software\Wine\Drives' /v "$value" 2>&1)
     rc=$?
-    what="reg query with $fails failed starts"
+    what="reg query of $value with $fails failed${silent:+ silent} starts"
     got="exit code $rc, $(cat "$starts") starts"
     if { [ "$want_rc" = 0 ] && [ $rc -ne 0 ]; } || { [ "$want_rc" = fail ] && [ $rc -eq 0 ]; } ||
         [ "$(cat "$starts")" != "$want_starts" ] || ! grep -qF "$want_text" <<<"$out"; then
@@ -37,7 +42,7 @@ done
 # restart detector is set up first, with starts of its own).
 _bench_arm_restart
 echo 0 >"$starts"
-FLAKY_FAILS=2 BENCH_WINE=$flaky drive <<'SCRIPT'
+FLAKY_FAILS=2 FLAKY_SILENT= BENCH_WINE=$flaky drive <<'SCRIPT'
 start E:\Setup.exe E:\
 key escape
 exits
