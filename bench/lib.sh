@@ -499,8 +499,8 @@ _bench_wait_wineboot() {
 # restart (wineboot --end-session without --shutdown) runs it, since the
 # wineserver of the scenario stays up.
 _bench_arm_restart() {
-    # A boot runs RunOnce: the entry is written after it.
-    _bench_boot
+    # The machine has booted (bench_scenario_begin, _bench_reboot), so the
+    # boot's own run of RunOnce is over before the entry is written.
     rm -f "$WINEPREFIX/drive_c/bench-restart.flag"
     _bench_reg add "$BENCH_RUNONCE_KEY" /v bench-restart \
         /d "cmd.exe /c echo restarted>$BENCH_FLAG_WIN" /f >/dev/null ||
@@ -584,7 +584,7 @@ drive_restart_refused() {
     if [ -n "$BENCH_REBOOT_NEEDED" ]; then
         _bench_reboot || return 1
     fi
-    # The boot of the machine needs wineboot: it happens here, before.
+    # A reboot needs wineboot, and so does arming the detector: both here, before.
     [ -n "$BENCH_RESTART_ARMED" ] || _bench_arm_restart || return 1
     WINEDLLOVERRIDES="$WINEDLLOVERRIDES;wineboot.exe=d" drive "$@"
 }

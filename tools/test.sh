@@ -4,7 +4,8 @@
 #      under AddressSanitizer and UndefinedBehaviorSanitizer (Linux)
 #   2. the contract tests on the Win32 implementation, under Wine
 #   3. the static check of the product build/win32/Setup.exe
-#   4. the end-to-end scenarios of the real Setup.exe under Wine
+#   4. the bench's self-test, then the end-to-end scenarios of the real
+#      Setup.exe under Wine
 set -u
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -43,18 +44,20 @@ done
 # The contract tests against the real Windows API, on a throwaway prefix.
 prefix=$root/build/contract-prefix
 rm -rf "$prefix"
-export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
-/usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1
-# Wine now and then fails to start a program at all; it is started again then.
-for try in 1 2 3; do
-    /usr/lib/wine/wine64 build/win64/contract_tests.exe >build/logs/contract_tests_wine.log 2>&1
+(
+    # The bench's way of running a Wine program: started again when Wine
+    # fails to start it at all.
+    # shellcheck source=bench/lib.sh
+    source bench/lib.sh
+    export WINEPREFIX=$prefix
+    _bench_wine 300 wineboot -i >/dev/null 2>&1
+    _bench_wine 600 build/win64/contract_tests.exe >build/logs/contract_tests_wine.log 2>&1
     rc=$?
-    grep -q 'ShellExecuteEx failed: Internal error' build/logs/contract_tests_wine.log || break
-    sleep 1
-done
-/usr/lib/wine/wineserver -k 2>/dev/null
-/usr/lib/wine/wineserver -w 2>/dev/null
-unset WINEPREFIX
+    "$BENCH_WINESERVER" -k 2>/dev/null
+    "$BENCH_WINESERVER" -w 2>/dev/null
+    exit $rc
+)
+rc=$?
 rm -rf "$prefix"
 count build/logs/contract_tests_wine.log $rc "contract_tests (Wine)"
 
