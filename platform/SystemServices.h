@@ -50,6 +50,8 @@ enum {
 
     SYS_CSIDL_PROGRAMS = 2,
 
+    SYS_LMEM_FIXED = 0x0000,
+
     SYS_TOKEN_ADJUST_PRIVILEGES = 0x0020,
     SYS_TOKEN_QUERY = 0x0008,
     SYS_SE_PRIVILEGE_ENABLED = 0x00000002,
@@ -136,6 +138,11 @@ public:
     virtual int SetFileAttributesA(const char* path, uint32_t attributes) = 0;
     // Returns INVALID_FILE_ATTRIBUTES (0xFFFFFFFF) when the path names nothing.
     virtual uint32_t GetFileAttributesA(const char* path) = 0;
+
+    // Memory from the process heap. LocalAlloc returns null when none is
+    // left; LocalFree returns null when the block was freed.
+    virtual void* LocalAlloc(uint32_t flags, uint32_t bytes) = 0;
+    virtual void* LocalFree(void* memory) = 0;
 
     // Drives.
     virtual uint32_t GetLogicalDriveStringsA(uint32_t size, char* buffer) = 0;

@@ -100,6 +100,10 @@ int Win32SystemServices::SetFileAttributesA(const char* path, uint32_t attribute
 
 uint32_t Win32SystemServices::GetFileAttributesA(const char* path) { return ::GetFileAttributesA(path); }
 
+void* Win32SystemServices::LocalAlloc(uint32_t flags, uint32_t bytes) { return ::LocalAlloc(flags, bytes); }
+
+void* Win32SystemServices::LocalFree(void* memory) { return ::LocalFree(memory); }
+
 uint32_t Win32SystemServices::GetLogicalDriveStringsA(uint32_t size, char* buffer) {
     return ::GetLogicalDriveStringsA(size, buffer);
 }

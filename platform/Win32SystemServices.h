@@ -33,6 +33,8 @@ public:
     int _rmdir(const char* path);
     int SetFileAttributesA(const char* path, uint32_t attributes);
     uint32_t GetFileAttributesA(const char* path);
+    void* LocalAlloc(uint32_t flags, uint32_t bytes);
+    void* LocalFree(void* memory);
     uint32_t GetLogicalDriveStringsA(uint32_t size, char* buffer);
     uint32_t GetDriveTypeA(const char* root);
     int GetDiskFreeSpaceA(const char* root, uint32_t* sectorsPerCluster, uint32_t* bytesPerSector,

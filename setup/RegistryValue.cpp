@@ -1,6 +1,5 @@
 #include "setup/RegistryValue.h"
 
-#include <stdlib.h>
 #include <string.h>
 
 #include "setup/SetupState.h"
@@ -8,7 +7,7 @@
 RegistryValue::RegistryValue() : data_(inline_), size_(0) { memset(inline_, 0, sizeof inline_); }
 
 RegistryValue::~RegistryValue() {
-    if (data_ != inline_) free(data_);
+    if (data_ != inline_) Services().LocalFree(data_);
 }
 
 bool RegistryValue::Read(const char* keyPath, const char* valueName) {
@@ -21,7 +20,7 @@ bool RegistryValue::Read(const char* keyPath, const char* valueName) {
         return false;
     }
     if (size > kInlineSize) {
-        data_ = (unsigned char*)malloc(size);
+        data_ = (unsigned char*)sys.LocalAlloc(SYS_LMEM_FIXED, size);
         if (!data_) {
             data_ = inline_;
             sys.RegCloseKey(key);

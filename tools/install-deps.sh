@@ -1,7 +1,9 @@
 #!/bin/bash
 # Installs what building and testing Setup needs, when something is missing:
 # the host compiler and GoogleTest, the two MinGW cross compilers, Wine (its
-# 64-bit half), Xvfb and ImageMagick for the headless runs, python3.
+# 32-bit half, which runs the product, and its 64-bit half, which runs the
+# x86_64 fallback build), Xvfb and ImageMagick for the headless runs, python3
+# with pefile for the product check.
 set -u
 missing=()
 need() { command -v "$1" >/dev/null 2>&1 || [ -x "$1" ] || missing+=("$2"); }
@@ -13,10 +15,29 @@ need x86_64-w64-mingw32-g++-posix g++-mingw-w64-x86-64
 need /usr/lib/wine/wine64 wine64
 need Xvfb xvfb
 need /usr/bin/convert imagemagick
-need python3 python3
+need /usr/bin/python3 python3
+/usr/bin/python3 -c 'import pefile' 2>/dev/null || missing+=(python3-pefile)
 [ -d /usr/src/googletest/googletest ] || missing+=(googletest)
 [ -e /usr/include/gtest/gtest.h ] || missing+=(libgtest-dev)
-[ ${#missing[@]} -eq 0 ] && exit 0
-echo "install-deps: installing ${missing[*]}"
+
+# Wine's 32-bit half comes from Debian's i386 architecture.
+want32=0
+[ -x /usr/lib/wine/wine ] || want32=1
+
+[ ${#missing[@]} -eq 0 ] && [ $want32 -eq 0 ] && exit 0
 export DEBIAN_FRONTEND=noninteractive
-apt-get update -qq >/dev/null && apt-get install -y -qq "${missing[@]}" >/dev/null
+if [ $want32 -eq 1 ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+    dpkg --add-architecture i386
+fi
+echo "install-deps: installing ${missing[*]}"
+apt-get update -qq >/dev/null
+if [ ${#missing[@]} -gt 0 ]; then
+    apt-get install -y -qq "${missing[@]}" >/dev/null || exit 1
+fi
+if [ $want32 -eq 1 ]; then
+    echo "install-deps: installing wine32"
+    # A machine that cannot execute 32-bit programs may still take the
+    # package; whether it runs is the test command's question.
+    apt-get install -y -qq wine32 >/dev/null || echo "install-deps: wine32 could not be installed"
+fi
+exit 0

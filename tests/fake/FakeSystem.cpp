@@ -1,6 +1,7 @@
 #include "tests/fake/FakeSystem.h"
 
 #include <ctype.h>
+#include <stdlib.h>
 #include <string.h>
 
 #include <sstream>
@@ -590,6 +591,26 @@ int FakeSystem::SetFileAttributesA(const char* path, uint32_t attributes) {
 uint32_t FakeSystem::GetFileAttributesA(const char* path) {
     if (Log(std::string("GetFileAttributesA ") + path)) return SYS_INVALID_FILE_ATTRIBUTES;
     return FileAttributes(path);
+}
+
+// The heap: a block a call, like LocalAlloc with LMEM_FIXED; an injected
+// failure answers null, as Windows does when the heap is exhausted.
+void* FakeSystem::LocalAlloc(uint32_t flags, uint32_t bytes) {
+    if (Log("LocalAlloc " + std::to_string(flags) + " " + std::to_string(bytes))) return 0;
+    void* block = malloc(bytes ? bytes : 1);
+    if (block) heapBlocks_.insert(block);
+    return block;
+}
+
+void* FakeSystem::LocalFree(void* memory) {
+    Log("LocalFree");
+    if (!heapBlocks_.erase(memory)) return memory;  // not a block of ours: Windows fails and returns it
+    free(memory);
+    return 0;
+}
+
+FakeSystem::~FakeSystem() {
+    for (void* block : heapBlocks_) free(block);
 }
 
 uint32_t FakeSystem::GetLogicalDriveStringsA(uint32_t size, char* buffer) {

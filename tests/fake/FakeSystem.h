@@ -22,7 +22,7 @@ struct CaseLess {
 class FakeSystem : public SystemServices {
 public:
     FakeSystem();
-    virtual ~FakeSystem() {}
+    virtual ~FakeSystem();
 
     // ---- the emulated machine ------------------------------------------
     struct RegValue {
@@ -132,6 +132,8 @@ public:
     int _rmdir(const char* path);
     int SetFileAttributesA(const char* path, uint32_t attributes);
     uint32_t GetFileAttributesA(const char* path);
+    void* LocalAlloc(uint32_t flags, uint32_t bytes);
+    void* LocalFree(void* memory);
     uint32_t GetLogicalDriveStringsA(uint32_t size, char* buffer);
     uint32_t GetDriveTypeA(const char* root);
     int GetDiskFreeSpaceA(const char* root, uint32_t* sectorsPerCluster, uint32_t* bytesPerSector,
@@ -147,6 +149,7 @@ public:
     // Open resources, for leak checks.
     size_t OpenStreamCount() const { return openStreams_.size(); }
     int shellAllocations;  // allocators and lists handed out and not yet released
+    size_t HeapBlockCount() const { return heapBlocks_.size(); }  // LocalAlloc blocks not yet freed
 
 private:
     struct OpenKey {
@@ -165,6 +168,7 @@ private:
 
     std::map<uintptr_t, OpenKey> openKeys_;
     std::set<uintptr_t> openStreams_;
+    std::set<void*> heapBlocks_;
     uintptr_t nextHandle_;
     std::set<std::string> failing_;
     size_t failAt_;
