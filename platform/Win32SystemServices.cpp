@@ -1,8 +1,6 @@
 // Windows only.
 #include "platform/Win32SystemServices.h"
 
-#include <direct.h>
-#include <stdio.h>
 #include <windows.h>
 #include <shlobj.h>
 
@@ -10,6 +8,7 @@
 static_assert(sizeof(OsVersionInfoEx) == sizeof(OSVERSIONINFOEXA), "OSVERSIONINFOEXA layout");
 static_assert(sizeof(SysTokenPrivileges) == sizeof(TOKEN_PRIVILEGES), "TOKEN_PRIVILEGES layout");
 static_assert(sizeof(SysLuid) == sizeof(LUID), "LUID layout");
+static_assert(sizeof(DWORD) == sizeof(uint32_t), "DWORD width");
 
 static HKEY Key(RegKey key) { return reinterpret_cast<HKEY>(key); }
 static HKEY* KeyOut(RegKey* key) { return reinterpret_cast<HKEY*>(key); }
@@ -31,14 +30,12 @@ long Win32SystemServices::RegCreateKeyA(RegKey key, const char* subKey, RegKey* 
     return ::RegCreateKeyA(Key(key), subKey, KeyOut(result));
 }
 
+// DWORD and uint32_t are both 32 bits wide, on 32-bit and 64-bit Windows.
+static DWORD* Dword(uint32_t* value) { return reinterpret_cast<DWORD*>(value); }
+
 long Win32SystemServices::RegQueryValueExA(RegKey key, const char* valueName, uint32_t* type,
                                            unsigned char* data, uint32_t* dataSize) {
-    DWORD typeValue = 0, size = dataSize ? *dataSize : 0;
-    const LONG result = ::RegQueryValueExA(Key(key), valueName, 0, type ? &typeValue : 0, data,
-                                           dataSize ? &size : 0);
-    if (type) *type = typeValue;
-    if (dataSize) *dataSize = size;
-    return result;
+    return ::RegQueryValueExA(Key(key), valueName, 0, Dword(type), data, Dword(dataSize));
 }
 
 long Win32SystemServices::RegSetValueExA(RegKey key, const char* valueName, uint32_t type,
@@ -78,21 +75,30 @@ void Win32SystemServices::ShellFree(ShellAllocator allocator, ItemIdList list) {
 
 void Win32SystemServices::ShellRelease(ShellAllocator allocator) { reinterpret_cast<IMalloc*>(allocator)->Release(); }
 
+// The runtime's file functions over the Windows API, for a program that
+// links no C runtime. fopen(path, "r") stands for opening an existing file
+// for reading without locking other readers and writers out; the stream is
+// the file's handle. Only mode "r" is used.
 FileStream Win32SystemServices::fopen(const char* path, const char* mode) {
-    return reinterpret_cast<FileStream>(::fopen(path, mode));
+    if (!mode || mode[0] != 'r' || mode[1] != 0) return 0;
+    const HANDLE file = ::CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, 0, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, 0);
+    return file == INVALID_HANDLE_VALUE ? 0 : reinterpret_cast<FileStream>(file);
 }
 
-int Win32SystemServices::fclose(FileStream stream) { return ::fclose(reinterpret_cast<FILE*>(stream)); }
+int Win32SystemServices::fclose(FileStream stream) {
+    return ::CloseHandle(reinterpret_cast<HANDLE>(stream)) ? 0 : -1;  // -1 is the runtime's EOF
+}
 
 int Win32SystemServices::CopyFileA(const char* existing, const char* newFile, int failIfExists) {
     return ::CopyFileA(existing, newFile, failIfExists);
 }
 
-int Win32SystemServices::remove(const char* path) { return ::remove(path); }
+int Win32SystemServices::remove(const char* path) { return ::DeleteFileA(path) ? 0 : -1; }
 
-int Win32SystemServices::_mkdir(const char* path) { return ::_mkdir(path); }
+int Win32SystemServices::_mkdir(const char* path) { return ::CreateDirectoryA(path, 0) ? 0 : -1; }
 
-int Win32SystemServices::_rmdir(const char* path) { return ::_rmdir(path); }
+int Win32SystemServices::_rmdir(const char* path) { return ::RemoveDirectoryA(path) ? 0 : -1; }
 
 int Win32SystemServices::SetFileAttributesA(const char* path, uint32_t attributes) {
     return ::SetFileAttributesA(path, attributes);
@@ -112,13 +118,8 @@ uint32_t Win32SystemServices::GetDriveTypeA(const char* root) { return ::GetDriv
 
 int Win32SystemServices::GetDiskFreeSpaceA(const char* root, uint32_t* sectorsPerCluster, uint32_t* bytesPerSector,
                                            uint32_t* freeClusters, uint32_t* totalClusters) {
-    DWORD spc = 0, bps = 0, free = 0, total = 0;
-    const BOOL result = ::GetDiskFreeSpaceA(root, &spc, &bps, &free, &total);
-    *sectorsPerCluster = spc;
-    *bytesPerSector = bps;
-    *freeClusters = free;
-    *totalClusters = total;
-    return result;
+    return ::GetDiskFreeSpaceA(root, Dword(sectorsPerCluster), Dword(bytesPerSector), Dword(freeClusters),
+                               Dword(totalClusters));
 }
 
 int Win32SystemServices::WritePrivateProfileStringA(const char* section, const char* key, const char* value,
@@ -139,13 +140,10 @@ int Win32SystemServices::LookupPrivilegeValueA(const char* systemName, const cha
 int Win32SystemServices::AdjustTokenPrivileges(SysHandle token, int disableAll, const SysTokenPrivileges* newState,
                                                uint32_t bufferLength, SysTokenPrivileges* previousState,
                                                uint32_t* returnLength) {
-    DWORD length = returnLength ? *returnLength : 0;
-    const BOOL result = ::AdjustTokenPrivileges(
-        reinterpret_cast<HANDLE>(token), disableAll,
-        const_cast<TOKEN_PRIVILEGES*>(reinterpret_cast<const TOKEN_PRIVILEGES*>(newState)), bufferLength,
-        reinterpret_cast<TOKEN_PRIVILEGES*>(previousState), returnLength ? &length : 0);
-    if (returnLength) *returnLength = length;
-    return result;
+    return ::AdjustTokenPrivileges(reinterpret_cast<HANDLE>(token), disableAll,
+                                   const_cast<TOKEN_PRIVILEGES*>(reinterpret_cast<const TOKEN_PRIVILEGES*>(newState)),
+                                   bufferLength, reinterpret_cast<TOKEN_PRIVILEGES*>(previousState),
+                                   Dword(returnLength));
 }
 
 int Win32SystemServices::ExitWindowsEx(uint32_t flags, uint32_t reserved) { return ::ExitWindowsEx(flags, reserved); }

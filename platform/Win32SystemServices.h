@@ -1,5 +1,7 @@
-// Windows only. SystemServices over the Windows API (ANSI functions) and the
-// C runtime, each operation a direct call of the function it is named after.
+// Windows only. SystemServices over the Windows API (ANSI functions), each
+// operation a direct call of the function it is named after; the runtime's
+// file functions (fopen, fclose, remove, _mkdir, _rmdir) over the Windows
+// functions they stand for, since the program links no C runtime.
 #ifndef PLATFORM_WIN32SYSTEMSERVICES_H
 #define PLATFORM_WIN32SYSTEMSERVICES_H
 

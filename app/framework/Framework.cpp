@@ -11,14 +11,32 @@ BOOL CWinApp::InitInstance() { return FALSE; }
 
 HINSTANCE AfxGetInstanceHandle() { return CWinApp::Current()->m_hInstance; }
 
-// The entry point: the one application object was constructed with the
-// other process-wide objects before this runs.
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
-    CWinApp* app = CWinApp::Current();
-    if (!app) return -1;
-    app->m_hInstance = instance;
-    app->InitInstance();
-    return 0;
+// The program links no C runtime: this is the process's entry point, the
+// name the linker looks for in a GUI program. It runs the constructors of
+// the process-wide objects (the one application object among them), hands
+// the module to the application, runs InitInstance and ends the process;
+// nothing of the program runs after that. The linker gathers the
+// constructors of the static objects between these two labels: a -1 first,
+// the constructors, a 0 last.
+typedef void (*StaticConstructor)();
+extern "C" StaticConstructor __CTOR_LIST__[];
+
+static void RunStaticConstructors() {
+    // Like the runtime's start-up, from the last entry to the first.
+    StaticConstructor* last = __CTOR_LIST__ + 1;
+    while (*last) ++last;
+    while (--last > __CTOR_LIST__) (*last)();
+}
+
+extern "C" void WinMainCRTStartup() {
+    RunStaticConstructors();
+    UINT exitCode = (UINT)-1;
+    if (CWinApp* app = CWinApp::Current()) {
+        app->m_hInstance = ::GetModuleHandleA(0);
+        app->InitInstance();
+        exitCode = 0;
+    }
+    ::ExitProcess(exitCode);
 }
 
 // A pure virtual function called through an incomplete object: end quietly

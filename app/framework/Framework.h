@@ -9,8 +9,9 @@
 
 class CDialog;
 
-// The application. Its one instance is a process-wide object; the entry
-// point calls InitInstance and ends the process when it returns.
+// The application. Its one instance is a process-wide object, constructed
+// by the entry point before it calls InitInstance; the process ends when
+// InitInstance returns.
 class CWinApp {
 public:
     explicit CWinApp(const char* appName = 0);
@@ -26,8 +27,10 @@ public:
 
 protected:
     // Not virtual: the one instance is never deleted through a base pointer,
-    // and a virtual destructor would drag the exception runtime in.
-    ~CWinApp() {}
+    // and a virtual destructor would drag the exception runtime in. Trivial,
+    // so the process-wide object registers nothing to run at exit: the
+    // process ends with ExitProcess.
+    ~CWinApp() = default;
 
 private:
     static CWinApp* s_current;
