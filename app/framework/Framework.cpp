@@ -28,7 +28,7 @@ static void RunStaticConstructors() {
     while (--last > __CTOR_LIST__) (*last)();
 }
 
-extern "C" void WinMainCRTStartup() {
+extern "C" __attribute__((used)) void WinMainCRTStartup() {
     RunStaticConstructors();
     UINT exitCode = (UINT)-1;
     if (CWinApp* app = CWinApp::Current()) {

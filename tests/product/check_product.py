@@ -1,38 +1,70 @@
-#!/usr/bin/env python3
+#!/usr/bin/python3
 """Static check of the product file Setup.exe.
 
-Reads the PE file itself and checks what the program must be to start on
-every Windows it supports, from Windows 95 on:
+Reads the file whole, lays it out with pefile (Debian's python3-pefile) and
+checks what the program must be to start on every Windows it supports, from
+the first release of Windows 95 (4.00.950) and from Windows NT 4.0 on:
 
-- a PE32 program for i386 with the GUI subsystem, OS and subsystem version
-  at most 4.0;
-- imports only from the system DLLs below, and only functions on the
-  reviewed allow-list (lines "dll!function", "#" starts a comment);
+- a PE32 program for i386 with the GUI subsystem, its entry point in code,
+  OS and subsystem version at most 4.0, stripped (no symbol table, no debug sections), and at most
+  16 KB (16384 bytes) large;
+- imports only from kernel32, user32, gdi32, advapi32, shell32 and comctl32
+  (no C runtime DLL), no delay-load imports, and only functions on the
+  reviewed allow-list whose oldest Windows 95 release is 4.00.950 and whose
+  oldest NT release is 4.0 or earlier (the list's format is described at the
+  top of imports.allow; a malformed line fails the check);
 - the resources: dialog 102 word for word as the program's dialog is laid
   out, icon group 128 with a 32x32 and a 16x16 image of 16 colours, the
   version information, and no manifest.
+
+pefile reads the headers, the import tables, the resource tree and the
+version block; the dialog template and the icon group are read here.
 
 Usage: check_product.py [-v] Setup.exe imports.allow
 Prints one line per failed check (with -v also the passed ones), the file
 size, and "product check: N passed, N failed"; exits 1 when a check failed.
 """
 
+import os
 import re
 import struct
 import sys
 
-ALLOWED_DLLS = {'kernel32', 'user32', 'gdi32', 'advapi32', 'shell32',
-                'comctl32', 'msvcrt'}
-SIZE_WARNING = 32 * 1024
+DEBIAN_PYTHON = '/usr/bin/python3'
+try:
+    import pefile
+except ImportError:
+    # Debian's interpreter has python3-pefile; another python3 first on PATH
+    # may not. Run once more under Debian's.
+    if (__name__ == '__main__' and os.path.exists(DEBIAN_PYTHON)
+            and os.path.realpath(sys.executable) != os.path.realpath(DEBIAN_PYTHON)):
+        os.execv(DEBIAN_PYTHON, [DEBIAN_PYTHON] + sys.argv)
+    pefile = None
+
+ALLOWED_DLLS = ('kernel32', 'user32', 'gdi32', 'advapi32', 'shell32', 'comctl32')
+SIZE_LIMIT = 16 * 1024
+
+# The releases an allow-list line may name, oldest first; "none" means no
+# release of that family exports the function. The program must start on
+# TARGET_WIN95 and TARGET_NT, so every function it imports must be exported
+# from those releases on.
+WIN95_RELEASES = ('4.00.950', 'OSR2', '98', '98SE', 'ME', 'none')
+NT_RELEASES = ('3.1', '3.5', '3.51', '4.0', '5.0', '5.1', '5.2', '6.0', 'none')
+TARGET_WIN95 = '4.00.950'
+TARGET_NT = '4.0'
 
 IMAGE_FILE_MACHINE_I386 = 0x014C
 IMAGE_FILE_EXECUTABLE_IMAGE = 0x0002
 IMAGE_FILE_DLL = 0x2000
 PE32_MAGIC, PE32PLUS_MAGIC = 0x10B, 0x20B
 IMAGE_SUBSYSTEM_WINDOWS_GUI = 2
+IMAGE_SCN_CNT_CODE, IMAGE_SCN_MEM_EXECUTE = 0x00000020, 0x20000000
 DIR_IMPORT, DIR_RESOURCE, DIR_DELAY_IMPORT = 1, 2, 13
 
 RT_ICON, RT_DIALOG, RT_GROUP_ICON, RT_VERSION, RT_MANIFEST = 3, 5, 14, 16, 24
+
+# Words in pefile's warnings that mean it could not read part of a table.
+PARSE_TROUBLE = ('error', 'damaged', 'invalid', 'excessive', 'too many', 'exceeds', "can't")
 
 # --- Window styles, as in the Windows headers ------------------------------
 WS_POPUP = 0x80000000
@@ -155,136 +187,98 @@ class Reader:
         return self.wstring()
 
 
-# --- PE layout ----------------------------------------------------------------
+# --- The PE file, through pefile ---------------------------------------------
 
-class PeFile:
-    def __init__(self, data):
-        self.data = data
-        r = Reader(data)
-        if r.take('2s') != b'MZ':
-            raise FormatError('no MZ header')
-        r.pos = 0x3C
-        r.pos = r.take('I')
-        if r.take('4s') != b'PE\0\0':
-            raise FormatError('no PE signature')
-        (self.machine, sections, _, _, _, opt_size,
-         self.characteristics) = r.take('HHIIIHH')
-        opt = r.pos
-        self.magic = r.take('H')
-        if self.magic not in (PE32_MAGIC, PE32PLUS_MAGIC):
-            raise FormatError('unknown optional header magic 0x%X' % self.magic)
-        r.pos = opt + 40
-        (self.os_major, self.os_minor, _, _,
-         self.subsys_major, self.subsys_minor) = r.take('HHHHHH')
-        r.pos = opt + 68
-        self.subsystem = r.take('H')
-        dirs = 96 if self.magic == PE32_MAGIC else 112
-        r.pos = opt + dirs - 4
-        count = r.take('I')
-        self.directories = [r.take('II') for _ in range(min(count, 16))]
-        r.pos = opt + opt_size
-        self.sections = []
-        for _ in range(sections):
-            _, vsize, va, raw_size, raw_ptr = r.take('8sIIII')
-            r.pos += 16
-            self.sections.append((va, max(vsize, raw_size), raw_ptr, raw_size))
+def load_pe(data):
+    """The file as pefile lays it out, with its import, delay-load import and
+    resource directories parsed."""
+    try:
+        pe = pefile.PE(data=data, fast_load=True)
+        pe.parse_data_directories(directories=[
+            pefile.DIRECTORY_ENTRY['IMAGE_DIRECTORY_ENTRY_IMPORT'],
+            pefile.DIRECTORY_ENTRY['IMAGE_DIRECTORY_ENTRY_DELAY_IMPORT'],
+            pefile.DIRECTORY_ENTRY['IMAGE_DIRECTORY_ENTRY_RESOURCE']])
+    except pefile.PEFormatError as e:
+        raise FormatError(e.value)
+    except Exception as e:  # pefile trips over some damaged files
+        raise FormatError('pefile cannot read the file: %r' % e)
+    return pe
 
-    def directory(self, index):
-        if index < len(self.directories):
-            return self.directories[index]
-        return (0, 0)
 
-    def offset(self, rva):
-        for va, vsize, raw_ptr, raw_size in self.sections:
-            if va <= rva < va + vsize and rva - va < raw_size:
-                return raw_ptr + rva - va
-        raise FormatError('address 0x%X lies in no section' % rva)
+def parse_trouble(pe, *topics):
+    """pefile's warnings that it could not read a part about one of topics."""
+    return [w for w in pe.get_warnings()
+            if any(t in w.lower() for t in topics)
+            and any(t in w.lower() for t in PARSE_TROUBLE)]
 
-    def read(self, rva, size):
-        off = self.offset(rva)
-        if off + size > len(self.data):
-            raise FormatError('data at 0x%X runs past the end of the file' % rva)
-        return self.data[off:off + size]
 
-    def cstring(self, rva):
-        off = self.offset(rva)
-        end = self.data.find(b'\0', off)
-        if end < 0:
-            raise FormatError('unterminated name at 0x%X' % rva)
-        return self.data[off:end].decode('latin-1')
+def directory(pe, index):
+    """(rva, size) of a data directory; (0, 0) when the header has none."""
+    dirs = pe.OPTIONAL_HEADER.DATA_DIRECTORY
+    if index < len(dirs):
+        return dirs[index].VirtualAddress, dirs[index].Size
+    return 0, 0
+
+
+def import_name(imp):
+    """A function imported by name, or '#n' for one imported by ordinal.
+    pefile gives some ordinals a name from its own tables; the import table
+    itself still names none."""
+    if imp.import_by_ordinal or imp.name is None:
+        return '#%d' % imp.ordinal
+    return imp.name.decode('latin-1')
 
 
 def read_imports(pe):
-    """[(dll, function)] in table order; a function imported by ordinal is
-    written '#n'."""
-    rva, _ = pe.directory(DIR_IMPORT)
-    if rva == 0:
-        return []
-    wide = pe.magic == PE32PLUS_MAGIC
-    thunk_fmt, flag = ('Q', 1 << 63) if wide else ('I', 1 << 31)
-    imports = []
-    r = Reader(pe.data, pe.offset(rva))
-    while True:
-        lookup, _, _, name, first = r.take('IIIII')
-        if lookup == 0 and name == 0 and first == 0:
-            return imports
-        dll = pe.cstring(name)
-        t = Reader(pe.data, pe.offset(lookup or first))
-        while True:
-            entry = t.take(thunk_fmt)
-            if entry == 0:
-                break
-            if entry & flag:
-                imports.append((dll, '#%d' % (entry & 0xFFFF)))
-            else:
-                imports.append((dll, pe.cstring((entry & 0x7FFFFFFF) + 2)))
+    """[(dll, function)] in table order."""
+    return [(entry.dll.decode('latin-1'), import_name(imp))
+            for entry in getattr(pe, 'DIRECTORY_ENTRY_IMPORT', [])
+            for imp in entry.imports]
+
+
+def resource_key(entry):
+    """A resource type or name: its number, or its name in upper case."""
+    if entry.name is not None:
+        return str(entry.name).upper()
+    return entry.id
+
+
+def resource_data(pe, struct_):
+    try:
+        data = pe.get_data(struct_.OffsetToData, struct_.Size)
+    except pefile.PEFormatError:
+        data = b''
+    if len(data) != struct_.Size:
+        raise FormatError('resource data at 0x%X runs past the end of the file'
+                          % struct_.OffsetToData)
+    return data
 
 
 def read_resources(pe):
     """{type: {name: data}}; types and names are ints or upper-case strings.
     The first language of a name is taken."""
-    rva, _ = pe.directory(DIR_RESOURCE)
-    if rva == 0:
+    root = getattr(pe, 'DIRECTORY_ENTRY_RESOURCE', None)
+    if root is None:
         return {}
-    base = pe.offset(rva)
-
-    def entries(off):
-        r = Reader(pe.data, base + off)
-        r.pos += 12
-        named, ids = r.take('HH')
-        for _ in range(named + ids):
-            name, target = r.take('II')
-            if name & 0x80000000:
-                s = Reader(pe.data, base + (name & 0x7FFFFFFF))
-                length = s.take('H')
-                key = s.take('%ds' % (2 * length)).decode('utf-16-le', 'replace').upper()
-            else:
-                key = name & 0xFFFF
-            yield key, target
-
-    def leaf(target, depth):
-        # type -> name -> language -> data
-        while target & 0x80000000:
-            if depth >= 2:
-                raise FormatError('resource tree deeper than three levels')
-            first = next(iter(entries(target & 0x7FFFFFFF)), None)
-            if first is None:
-                raise FormatError('empty resource directory')
-            target = first[1]
-            depth += 1
-        data_rva, size = Reader(pe.data, base + target).take('II')
-        return pe.read(data_rva, size)
-
     tree = {}
-    for rtype, names in entries(0):
-        if not names & 0x80000000:
-            raise FormatError('resource type without a directory')
-        tree[rtype] = {name: leaf(target, 1)
-                       for name, target in entries(names & 0x7FFFFFFF)}
+    for rtype in root.entries:
+        if not hasattr(rtype, 'directory'):
+            raise FormatError('resource type %s without a directory' % resource_key(rtype))
+        names = {}
+        for name in rtype.directory.entries:
+            leaf = name
+            if hasattr(name, 'directory'):
+                if not name.directory.entries:
+                    raise FormatError('empty resource directory')
+                leaf = name.directory.entries[0]
+            if not hasattr(leaf, 'data'):
+                raise FormatError('resource tree deeper than three levels')
+            names[resource_key(name)] = resource_data(pe, leaf.data.struct)
+        tree[resource_key(rtype)] = names
     return tree
 
 
-# --- Resource formats --------------------------------------------------------
+# --- The dialog template and the icon group ------------------------------------
 
 def parse_dialog(data):
     """Dialog header (dict) and controls (list of dicts) of a DLGTEMPLATEEX."""
@@ -318,51 +312,12 @@ def parse_dialog(data):
     return head, controls
 
 
-def version_node(data, pos):
-    """(key, start of the value, value length, end) of a VS_VERSIONINFO node."""
-    r = Reader(data, pos)
-    length, value_length, _ = r.take('HHH')
-    end = pos + length
-    if length < 6 or end > len(data):
-        raise FormatError('version node with length %d' % length)
-    key = r.wstring()
-    r.align(4)
-    return key, r.pos, value_length, end
-
-
-def version_children(data, start, end):
-    """The nodes from start to end, each as version_node gives it."""
-    pos = (start + 3) // 4 * 4
-    while pos < end:
-        node = version_node(data, pos)
-        yield node
-        pos = (node[3] + 3) // 4 * 4
-
-
-def version_text(data, node):
-    # Compilers disagree on whether a text length counts characters or
-    # bytes; the text runs to its terminator inside the node.
-    _, start, _, end = node
-    return data[start:end].decode('utf-16-le', 'replace').split('\0')[0]
-
-
-def parse_version(data):
-    """(fixed info bytes, {string table: {name: text}}, translation bytes)."""
-    key, start, length, end = version_node(data, 0)
-    if key != 'VS_VERSION_INFO':
-        raise FormatError('root node is %r' % key)
-    fixed = data[start:start + length]
-    tables, translation = {}, None
-    for block, bstart, _, bend in version_children(data, start + length, end):
-        if block == 'StringFileInfo':
-            for table in version_children(data, bstart, bend):
-                tables[table[0]] = {s[0]: version_text(data, s)
-                                    for s in version_children(data, table[1], table[3])}
-        elif block == 'VarFileInfo':
-            for var, vstart, vlength, _ in version_children(data, bstart, bend):
-                if var == 'Translation':
-                    translation = data[vstart:vstart + vlength]
-    return fixed, tables, translation
+def parse_icon_group(data):
+    """(type, [(width, height, colours, reserved, planes, bits, size, id)])
+    of a GRPICONDIR."""
+    r = Reader(data)
+    _, kind, count = r.take('HHH')
+    return kind, [r.take('BBBBHHIH') for _ in range(count)]
 
 
 def describe(field, value):
@@ -410,56 +365,132 @@ def dll_key(name):
     return name[:-4] if name.endswith('.dll') else name
 
 
+ALLOW_LINE = re.compile(r'([A-Za-z0-9_]+(?:\.dll)?)!([A-Za-z_][A-Za-z0-9_]*)((?:\s+\S+)*)$',
+                        re.IGNORECASE)
+
+
+def parse_allow_line(line):
+    """((dll, function), win95 release, NT release) of one allow-list line;
+    ValueError says what is wrong with it."""
+    m = ALLOW_LINE.match(line)
+    if not m:
+        raise ValueError('not of the form "dll!function win95=RELEASE nt=RELEASE"')
+    dll, function = dll_key(m.group(1)), m.group(2)
+    if dll not in ALLOWED_DLLS:
+        raise ValueError('%s is not one of %s' % (dll, ', '.join(ALLOWED_DLLS)))
+    fields = {}
+    for field in m.group(3).split():
+        key, sep, value = field.partition('=')
+        if not sep or key not in ('win95', 'nt'):
+            raise ValueError('%r is not win95=RELEASE or nt=RELEASE' % field)
+        if key in fields:
+            raise ValueError('%s given twice' % key)
+        fields[key] = value
+    for key, releases in (('win95', WIN95_RELEASES), ('nt', NT_RELEASES)):
+        if key not in fields:
+            raise ValueError('no %s=RELEASE' % key)
+        if fields[key] not in releases:
+            raise ValueError('%s=%s is none of %s' % (key, fields[key], ', '.join(releases)))
+    return (dll, function), fields['win95'], fields['nt']
+
+
 def parse_allow_list(text, report):
-    allowed = set()
-    bad = []
+    """{(dll, function): (win95 release, NT release)} of the readable lines."""
+    allowed, first_line, bad = {}, {}, []
     for number, line in enumerate(text.splitlines(), 1):
         line = re.split(r'(?:^|\s)#', line, 1)[0].strip()
         if not line:
             continue
-        dll, sep, function = line.partition('!')
-        if not sep or not dll.strip() or not function.strip() or ' ' in function.strip():
-            bad.append('line %d %r' % (number, line))
+        try:
+            key, win95, nt = parse_allow_line(line)
+        except ValueError as e:
+            bad.append('line %d %r: %s' % (number, line, e))
             continue
-        allowed.add((dll_key(dll), function.strip()))
-    report.check(not bad, 'allow-list readable', 'not of the form dll!function: ' + ', '.join(bad))
+        if key in allowed:
+            bad.append('line %d %r: listed before on line %d' % (number, line, first_line[key]))
+            continue
+        allowed[key], first_line[key] = (win95, nt), number
+    report.check(not bad, 'allow-list readable', '; '.join(bad))
     return allowed
 
 
+def check_size(data, report):
+    size = len(data)
+    print('size  %d bytes (%.1f KB)' % (size, size / 1024.0), file=report.out)
+    report.check(size <= SIZE_LIMIT, 'size at most %d KB (%d bytes)' % (SIZE_LIMIT // 1024, SIZE_LIMIT),
+                 '%d bytes, %d too many' % (size, size - SIZE_LIMIT))
+
+
 def check_header(pe, report):
-    report.check(pe.machine == IMAGE_FILE_MACHINE_I386, 'machine i386 (0x14C)',
-                 'machine is 0x%X' % pe.machine)
-    report.check(pe.magic == PE32_MAGIC, 'PE32 optional header (0x10B)',
-                 'magic is 0x%X' % pe.magic)
-    exe = (pe.characteristics & IMAGE_FILE_EXECUTABLE_IMAGE
-           and not pe.characteristics & IMAGE_FILE_DLL)
-    report.check(exe, 'executable image, not a DLL',
-                 'characteristics 0x%04X' % pe.characteristics)
-    report.check(pe.subsystem == IMAGE_SUBSYSTEM_WINDOWS_GUI, 'GUI subsystem (2)',
-                 'subsystem is %d' % pe.subsystem)
-    report.check((pe.os_major, pe.os_minor) <= (4, 0), 'OS version at most 4.0',
-                 'OS version %d.%d' % (pe.os_major, pe.os_minor))
-    report.check((pe.subsys_major, pe.subsys_minor) <= (4, 0),
-                 'subsystem version at most 4.0',
-                 'subsystem version %d.%d' % (pe.subsys_major, pe.subsys_minor))
+    machine = pe.FILE_HEADER.Machine
+    characteristics = pe.FILE_HEADER.Characteristics
+    opt = pe.OPTIONAL_HEADER
+    report.check(machine == IMAGE_FILE_MACHINE_I386, 'machine i386 (0x14C)',
+                 'machine is 0x%X' % machine)
+    report.check(opt.Magic == PE32_MAGIC, 'PE32 optional header (0x10B)',
+                 'magic is 0x%X' % opt.Magic)
+    exe = (characteristics & IMAGE_FILE_EXECUTABLE_IMAGE
+           and not characteristics & IMAGE_FILE_DLL)
+    report.check(exe, 'executable image, not a DLL', 'characteristics 0x%04X' % characteristics)
+    report.check(opt.Subsystem == IMAGE_SUBSYSTEM_WINDOWS_GUI, 'GUI subsystem (2)',
+                 'subsystem is %d' % opt.Subsystem)
+    os_version = (opt.MajorOperatingSystemVersion, opt.MinorOperatingSystemVersion)
+    report.check(os_version <= (4, 0), 'OS version at most 4.0', 'OS version %d.%d' % os_version)
+    subsys_version = (opt.MajorSubsystemVersion, opt.MinorSubsystemVersion)
+    report.check(subsys_version <= (4, 0), 'subsystem version at most 4.0',
+                 'subsystem version %d.%d' % subsys_version)
+    # Windows starts the program at the entry point; 0 is the image base,
+    # the MZ header, which is no code.
+    entry = opt.AddressOfEntryPoint
+    section = pe.get_section_by_rva(entry)
+    if section is None:
+        where = 'lies in no section'
+    else:
+        where = 'lies in %s, which is not code' % section.Name.rstrip(b'\0').decode('latin-1')
+    report.check(section is not None
+                 and section.Characteristics & (IMAGE_SCN_CNT_CODE | IMAGE_SCN_MEM_EXECUTE),
+                 'entry point in code', 'entry point 0x%X %s' % (entry, where))
+    # A linker keeps long section names (.debug_info) in the symbol table's
+    # string table and writes them as "/offset".
+    debug = [s.Name.rstrip(b'\0').decode('latin-1') for s in pe.sections
+             if s.Name.startswith((b'.debug', b'/'))]
+    problems = []
+    if pe.FILE_HEADER.PointerToSymbolTable or pe.FILE_HEADER.NumberOfSymbols:
+        problems.append('%d symbols at 0x%X' % (pe.FILE_HEADER.NumberOfSymbols,
+                                                pe.FILE_HEADER.PointerToSymbolTable))
+    if debug:
+        problems.append('debug sections ' + ', '.join(debug))
+    report.check(not problems, 'stripped (no symbol table, no debug sections)', '; '.join(problems))
+
+
+def check_release(report, key, win95, nt):
+    what = 'import %s!%s' % key
+    report.check(win95 == TARGET_WIN95, what + ' exported by Windows 95 ' + TARGET_WIN95,
+                 'the allow-list gives Windows 95 release ' + win95)
+    report.check(NT_RELEASES.index(nt) <= NT_RELEASES.index(TARGET_NT),
+                 what + ' exported by NT ' + TARGET_NT,
+                 'the allow-list gives NT release ' + nt)
 
 
 def check_imports(pe, allowed, report):
-    try:
-        imports = read_imports(pe)
-    except FormatError as e:
-        report.check(False, 'import table readable', str(e))
-        return
+    trouble = parse_trouble(pe, 'import')
+    report.check(not trouble, 'import table readable', '; '.join(trouble))
+    imports = read_imports(pe)
     report.check(bool(imports), 'import table present', 'the file imports nothing')
-    report.check(pe.directory(DIR_DELAY_IMPORT)[0] == 0, 'no delay-load imports',
-                 'delay-loaded DLLs are not reviewed')
+    delayed = ['%s!%s' % (dll_key(entry.dll.decode('latin-1')), import_name(imp))
+               for entry in getattr(pe, 'DIRECTORY_ENTRY_DELAY_IMPORT', [])
+               for imp in entry.imports]
+    report.check(directory(pe, DIR_DELAY_IMPORT)[0] == 0 and not delayed, 'no delay-load imports',
+                 'delay-loaded functions are resolved by the program, not the loader: '
+                 + (', '.join(delayed) or 'unreadable table'))
     for dll in sorted({dll_key(d) for d, _ in imports}):
         report.check(dll in ALLOWED_DLLS, 'import DLL %s' % dll,
-                     'not one of ' + ', '.join(sorted(ALLOWED_DLLS)))
+                     'not one of ' + ', '.join(ALLOWED_DLLS))
     for dll, function in imports:
         key = (dll_key(dll), function)
-        report.check(key in allowed, 'import %s!%s' % key, 'not on the allow-list')
-    unused = sorted(allowed - {(dll_key(d), f) for d, f in imports})
+        if report.check(key in allowed, 'import %s!%s' % key, 'not on the allow-list'):
+            check_release(report, key, *allowed[key])
+    unused = sorted(set(allowed) - {(dll_key(d), f) for d, f in imports})
     if unused and report.verbose:
         report.note('on the allow-list, not imported: ' + ', '.join('%s!%s' % k for k in unused))
     elif unused:
@@ -505,10 +536,8 @@ def check_icon(resources, report):
     group = resources.get(RT_GROUP_ICON, {}).get(128)
     if not report.check(group is not None, 'icon group 128 present'):
         return
-    r = Reader(group)
     try:
-        _, kind, count = r.take('HHH')
-        entries = [r.take('BBBBHHIH') for _ in range(count)]
+        kind, entries = parse_icon_group(group)
     except FormatError as e:
         report.check(False, 'icon group 128 readable', str(e))
         return
@@ -543,21 +572,42 @@ def check_icon(resources, report):
         report.check(not problems, what, '; '.join(problems))
 
 
-def check_version(resources, report):
-    data = resources.get(RT_VERSION, {}).get(1)
-    if not report.check(data is not None, 'version information present'):
+def read_version(pe):
+    """(fixed info, {string table: {name: text}}, (language, code page) or
+    None) of the version block pefile has read."""
+    fixed = pe.VS_FIXEDFILEINFO[0]
+    tables, translation = {}, None
+    for block in pe.FileInfo[0]:
+        if block.Key == b'StringFileInfo':
+            for table in getattr(block, 'StringTable', []):
+                tables[table.LangID.decode('utf-8', 'replace')] = {
+                    k.decode('utf-8', 'replace'): v.decode('utf-8', 'replace')
+                    for k, v in table.entries.items()}
+        elif block.Key == b'VarFileInfo':
+            for var in getattr(block, 'Var', []):
+                words = getattr(var, 'entry', {}).get(b'Translation')
+                if words:
+                    translation = tuple(int(w, 16) for w in words.split())
+    return fixed, tables, translation
+
+
+def check_version(pe, resources, report):
+    if not report.check(1 in resources.get(RT_VERSION, {}), 'version information present'):
         return
-    try:
-        fixed, tables, translation = parse_version(data)
-    except FormatError as e:
-        report.check(False, 'version information readable', str(e))
+    # pefile keeps a block only when it could read its name and fixed part.
+    blocks = len(getattr(pe, 'VS_VERSIONINFO', []))
+    readable = (blocks == 1 and len(getattr(pe, 'VS_FIXEDFILEINFO', [])) == 1
+                and len(getattr(pe, 'FileInfo', [])) == 1)
+    if not report.check(readable, 'version information readable',
+                        '; '.join(parse_trouble(pe, 'version'))
+                        or '%d version blocks read' % blocks):
         return
+    fixed, tables, translation = read_version(pe)
+    split = lambda ms, ls: (ms >> 16, ms & 0xFFFF, ls >> 16, ls & 0xFFFF)
     numbers = None
-    if len(fixed) >= 52:
-        sig, _, fms, fls, pms, pls = struct.unpack_from('<6I', fixed)
-        if sig == 0xFEEF04BD:
-            split = lambda ms, ls: (ms >> 16, ms & 0xFFFF, ls >> 16, ls & 0xFFFF)
-            numbers = (split(fms, fls), split(pms, pls))
+    if fixed.Signature == 0xFEEF04BD:
+        numbers = (split(fixed.FileVersionMS, fixed.FileVersionLS),
+                   split(fixed.ProductVersionMS, fixed.ProductVersionLS))
     report.check(numbers == (EXPECTED_VERSION_NUMBER,) * 2,
                  'file and product version 1.0.0.1', 'found %s' % (numbers,))
     report.check(list(tables) == [EXPECTED_STRING_TABLE],
@@ -570,34 +620,33 @@ def check_version(resources, report):
                      'missing' if got is None else '%r, expected %r' % (got, want))
     extra = sorted(set(strings) - set(EXPECTED_STRINGS))
     report.check(not extra, 'no other version strings', ', '.join(extra))
-    found = struct.unpack('<HH', translation) if translation and len(translation) == 4 else None
-    report.check(found == EXPECTED_TRANSLATION, 'translation 0x409, 1200',
-                 'found 0x%X, %d' % found if found else 'missing')
+    report.check(translation == EXPECTED_TRANSLATION, 'translation 0x409, 1200',
+                 'found 0x%X, %d' % translation if translation and len(translation) == 2
+                 else 'missing')
 
 
 def check_product(data, allow_text, report):
-    size = len(data)
-    print('size  %d bytes (%.1f KB)' % (size, size / 1024.0), file=report.out)
-    if size > SIZE_WARNING:
-        print('WARN  larger than %d KB' % (SIZE_WARNING // 1024), file=report.out)
+    check_size(data, report)
     allowed = parse_allow_list(allow_text, report)
     try:
-        pe = PeFile(data)
+        pe = load_pe(data)
     except FormatError as e:
         report.check(False, 'PE headers readable', str(e))
         return
     report.check(True, 'PE headers readable')
     check_header(pe, report)
     check_imports(pe, allowed, report)
+    trouble = parse_trouble(pe, 'resource')
     try:
         resources = read_resources(pe)
     except FormatError as e:
-        report.check(False, 'resources readable', str(e))
+        trouble.append(str(e))
+    if not report.check(not trouble, 'resources readable', '; '.join(trouble)):
         return
     report.check(bool(resources), 'resources present', 'the file has no resources')
     check_dialog(resources.get(RT_DIALOG, {}).get(102), report)
     check_icon(resources, report)
-    check_version(resources, report)
+    check_version(pe, resources, report)
     report.check(RT_MANIFEST not in resources, 'no manifest',
                  'a manifest resource is present')
 
@@ -615,6 +664,10 @@ def main(argv):
             allow_text = f.read()
     except OSError as e:
         print('FAIL  cannot read: %s' % e)
+        print('product check: 0 passed, 1 failed')
+        return 1
+    if pefile is None:
+        print('FAIL  pefile is missing: install python3-pefile and run with ' + DEBIAN_PYTHON)
         print('product check: 0 passed, 1 failed')
         return 1
     check_product(data, allow_text, report)
