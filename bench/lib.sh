@@ -23,12 +23,35 @@
 BENCH_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 BENCH_REPO=$(cd "$BENCH_DIR/.." && pwd)
 BENCH_OUT=${BENCH_OUT:-$BENCH_REPO/build/bench}
-BENCH_SETUP_EXE=${BENCH_SETUP_EXE:-$BENCH_REPO/build/win64/Setup.exe}
+
+# What runs: the 32-bit product, with 32-bit helpers, under Wine's 32-bit
+# half in a 32-bit prefix (win32). Only where this machine cannot execute
+# 32-bit programs, the x86_64 build of the same sources under wine64 in a
+# 64-bit prefix (win64): the logic is proven there, the product is not.
+# bench_arch tells which this machine can do.
+bench_arch() {
+    local out
+    out=$(/usr/lib/wine/wine --version 2>/dev/null) && [ "${out#wine-}" != "$out" ] && { echo win32; return; }
+    echo win64
+}
+BENCH_ARCH=${BENCH_ARCH:-$(bench_arch)}
+BENCH_BUILD=$BENCH_REPO/build/$BENCH_ARCH
+if [ "$BENCH_ARCH" = win32 ]; then
+    export WINEARCH=win32
+    BENCH_WINE=${BENCH_WINE:-/usr/lib/wine/wine}
+    BENCH_MINGW=i686-w64-mingw32
+else
+    export WINEARCH=win64
+    BENCH_WINE=${BENCH_WINE:-/usr/lib/wine/wine64}
+    BENCH_MINGW=x86_64-w64-mingw32
+fi
+BENCH_WINESERVER=${BENCH_WINESERVER:-/usr/lib/wine/wineserver}
+BENCH_SETUP_EXE=${BENCH_SETUP_EXE:-$BENCH_BUILD/Setup.exe}
 BENCH_DRIVER_EXE=${BENCH_DRIVER_EXE:-}
-BENCH_TEMPLATE=$BENCH_OUT/template
+BENCH_TEMPLATE=$BENCH_OUT/template-$BENCH_ARCH
 BENCH_SHOTS=$BENCH_OUT/shots
 # Bump when the template recipe changes: an older template is then rebuilt.
-BENCH_TEMPLATE_RECIPE="bench template 2"
+BENCH_TEMPLATE_RECIPE="bench template 3 $BENCH_ARCH"
 
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
@@ -44,11 +67,6 @@ BENCH_PROGRAMS_WIN="C:\\users\\$(id -un)\\AppData\\Roaming\\Microsoft\\Windows\\
 # case) and nothing else; every file holds a short text naming itself.
 BENCH_MEDIUM_FILES=("Peek_B.exe" "QSPK2.DAT" "98/v98.vxd" "NT/vnt4.sys" "NT/VNT.sys")
 
-bench_wine() { command -v wine64 2>/dev/null || echo /usr/lib/wine/wine64; }
-bench_wineserver() { command -v wineserver 2>/dev/null || echo /usr/lib/wine/wineserver; }
-BENCH_WINE=${BENCH_WINE:-$(bench_wine)}
-BENCH_WINESERVER=${BENCH_WINESERVER:-$(bench_wineserver)}
-
 bench_log() { printf '%s\n' "$*" >&2; }
 
 # ------------------------------------------------------------------ tools
@@ -56,43 +74,39 @@ bench_log() { printf '%s\n' "$*" >&2; }
 # Installs the packages the bench needs when one of them is missing.
 bench_install_missing() {
     local missing=()
-    [ -x "$BENCH_WINE" ] || missing+=(wine64)
+    [ -x "$BENCH_WINE" ] || missing+=(wine)
     command -v Xvfb >/dev/null || missing+=(xvfb)
     [ -x /usr/bin/convert ] || missing+=(imagemagick)
-    command -v x86_64-w64-mingw32-g++ >/dev/null || missing+=(g++-mingw-w64-x86-64)
+    command -v "$BENCH_MINGW-g++" >/dev/null || missing+=(mingw)
     [ ${#missing[@]} -eq 0 ] && return 0
-    bench_log "bench: installing ${missing[*]}"
-    apt-get update -qq >/dev/null || return 1
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq wine64 xvfb imagemagick g++-mingw-w64-x86-64 >/dev/null ||
-        return 1
-    BENCH_WINE=$(bench_wine)
-    BENCH_WINESERVER=$(bench_wineserver)
+    bench_log "bench: installing what is missing (${missing[*]})"
+    bash "$BENCH_REPO/tools/install-deps.sh"
 }
 
-# The driver: BENCH_DRIVER_EXE when set, the one of the win64 build when it
-# is up to date, else one built here when its source is newer.
+# The driver: BENCH_DRIVER_EXE when set, the one of the build when it is up
+# to date, else one built here when its source is newer.
 bench_build_driver() {
-    local src=$BENCH_DIR/driver.cpp built=$BENCH_REPO/build/win64/bench-driver.exe
+    local src=$BENCH_DIR/driver.cpp built=$BENCH_BUILD/bench-driver.exe
     [ -n "$BENCH_DRIVER_EXE" ] && return 0
     if [ -f "$built" ] && [ "$built" -nt "$src" ]; then
         BENCH_DRIVER_EXE=$built
         return 0
     fi
-    BENCH_DRIVER_EXE=$BENCH_OUT/driver.exe
+    BENCH_DRIVER_EXE=$BENCH_OUT/driver-$BENCH_ARCH.exe
     mkdir -p "$BENCH_OUT"
     if [ ! -e "$BENCH_DRIVER_EXE" ] || [ "$src" -nt "$BENCH_DRIVER_EXE" ]; then
-        x86_64-w64-mingw32-g++ -O1 -static -o "$BENCH_DRIVER_EXE" "$src" -luser32 -lgdi32 -lcomctl32 || return 1
+        "$BENCH_MINGW-g++" -O1 -static -o "$BENCH_DRIVER_EXE" "$src" -luser32 -lgdi32 -lcomctl32 || return 1
     fi
 }
 
 # Builds the stand-in dialog of the self-test and makes it the program
 # under test.
 bench_build_selftest() {
-    local dir=$BENCH_OUT/selftest src=$BENCH_DIR/selftest
+    local dir=$BENCH_OUT/selftest-$BENCH_ARCH src=$BENCH_DIR/selftest
     mkdir -p "$dir"
     if [ ! -e "$dir/Setup.exe" ] || [ "$src/dialog.cpp" -nt "$dir/Setup.exe" ] || [ "$src/dialog.rc" -nt "$dir/Setup.exe" ]; then
-        x86_64-w64-mingw32-windres "$src/dialog.rc" -O coff -o "$dir/dialog.res" &&
-            x86_64-w64-mingw32-g++ -O1 -static -mwindows -o "$dir/Setup.exe" "$src/dialog.cpp" "$dir/dialog.res" \
+        "$BENCH_MINGW-windres" "$src/dialog.rc" -O coff -o "$dir/dialog.res" &&
+            "$BENCH_MINGW-g++" -O1 -static -mwindows -o "$dir/Setup.exe" "$src/dialog.cpp" "$dir/dialog.res" \
                 -lcomctl32 -ladvapi32 || return 1
     fi
     BENCH_SETUP_EXE=$dir/Setup.exe
@@ -536,7 +550,7 @@ drive() {
     local script=$BENCH_SCEN_DIR/script-$n.txt log=$BENCH_SCEN_DIR/driver-$n.log shots=$BENCH_SCEN_DIR/shots-$n
     cat >"$script"
     if [ ! -f "$BENCH_SETUP_EXE" ]; then
-        _bench_setup_failed "drive" "no program to test: $BENCH_SETUP_EXE does not exist (make win64)"
+        _bench_setup_failed "drive" "no program to test: $BENCH_SETUP_EXE does not exist (make $BENCH_ARCH)"
         return 1
     fi
     # shellcheck disable=SC2119

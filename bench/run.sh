@@ -7,7 +7,9 @@
 # A scenario is a name from bench/scenarios (without .sh) or a path to a
 # scenario file; without any, every bench/scenarios/*.sh runs. --selftest
 # runs the bench's own scenarios (bench/selftest/scenarios) against the
-# stand-in dialog instead of build/win64/Setup.exe. -q prints the output
+# stand-in dialog instead of Setup.exe. It runs build/win32/Setup.exe (the
+# product) in a 32-bit prefix, or, where this machine cannot execute 32-bit
+# programs, build/win64/Setup.exe in a 64-bit prefix (BENCH_ARCH in lib.sh). -q prints the output
 # of failed scenarios only.
 #
 # Prints "PASS <name>" or "FAIL <name>" with the output of the driver and

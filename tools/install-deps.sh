@@ -36,8 +36,23 @@ if [ ${#missing[@]} -gt 0 ]; then
 fi
 if [ $want32 -eq 1 ]; then
     echo "install-deps: installing wine32"
-    # A machine that cannot execute 32-bit programs may still take the
-    # package; whether it runs is the test command's question.
-    apt-get install -y -qq wine32 >/dev/null || echo "install-deps: wine32 could not be installed"
+    # wine64 is named too, or apt may take it away to make room. A machine
+    # that cannot execute 32-bit programs still takes the package; whether
+    # it runs is the test command's question.
+    if ! apt-get install -y -qq wine32:i386 wine64 >/dev/null 2>&1; then
+        # An i386 index of the security archive that could not be fetched
+        # leaves the two architectures at different versions of shared
+        # libraries; the main archive alone has matching ones.
+        main=$(mktemp -d)
+        for f in /etc/apt/sources.list /etc/apt/sources.list.d/*.list; do
+            [ -f "$f" ] && grep -v -- '-security' "$f" >"$main/$(basename "$f")"
+        done
+        for f in /etc/apt/sources.list.d/*.sources; do
+            [ -f "$f" ] && awk 'BEGIN { RS = ""; ORS = "\n\n" } !/-security/' "$f" >"$main/$(basename "$f")"
+        done
+        apt-get install -y -qq -o Dir::Etc::SourceList=/dev/null -o Dir::Etc::SourceParts="$main" \
+            wine32:i386 wine64 >/dev/null || echo "install-deps: wine32 could not be installed"
+        rm -rf "$main"
+    fi
 fi
 exit 0

@@ -17,10 +17,11 @@ root=$(pwd)
 bash tools/install-deps.sh || exit 1
 echo "building..."
 mkdir -p build
-make win64 >build/build-run.log 2>&1 || { tail -30 build/build-run.log; exit 1; }
-
 # shellcheck source=bench/lib.sh
 source bench/lib.sh
+[ "$BENCH_ARCH" = win32 ] ||
+    echo "run: this machine cannot execute 32-bit programs; running the x86_64 build of Setup, not the product"
+make "$BENCH_ARCH" >build/build-run.log 2>&1 || { tail -30 build/build-run.log; exit 1; }
 bench_install_missing && bench_build_driver || exit 1
 interactive=
 [ -n "${DISPLAY:-}" ] && [ -z "${CI:-}" ] && interactive=1

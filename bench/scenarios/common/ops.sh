@@ -1,14 +1,14 @@
 # Runs operations of the setup logic on the prefix's real Windows API through
-# build/win64/setup_ops.exe, without the dialog, so the system changes can be
+# setup_ops.exe of the build under test, without the dialog, so the system changes can be
 # checked one by one with the bench's checks.
 
-BENCH_OPS_EXE=${BENCH_OPS_EXE:-$BENCH_REPO/build/win64/setup_ops.exe}
-BENCH_WITNESS_EXE=${BENCH_WITNESS_EXE:-$BENCH_REPO/build/win64/endsession_witness.exe}
+BENCH_OPS_EXE=${BENCH_OPS_EXE:-$BENCH_BUILD/setup_ops.exe}
+BENCH_WITNESS_EXE=${BENCH_WITNESS_EXE:-$BENCH_BUILD/endsession_witness.exe}
 
 # ops <operation>...: one run of setup_ops.exe; its output is in OPS_OUT.
 ops() {
     BENCH_DRIVES=$((BENCH_DRIVES + 1))
-    [ -x "$BENCH_OPS_EXE" ] || { _bench_setup_failed "ops" "no $BENCH_OPS_EXE (make win64)"; return 1; }
+    [ -x "$BENCH_OPS_EXE" ] || { _bench_setup_failed "ops" "no $BENCH_OPS_EXE (make $BENCH_ARCH)"; return 1; }
     if [ -n "$BENCH_REBOOT_NEEDED" ]; then
         _bench_reboot || return 1
     fi
