@@ -1,11 +1,12 @@
 # Builds the three configurations of the one source tree:
 #   build/host   the setup logic and its tests (g++, sanitizers)
-#   build/win32  the product, build/win32/Setup.exe
-#   build/win64  the same for x86_64 Windows, to run under Wine here
+#   build/win32  the product, build/win32/Setup.exe, and its 32-bit test programs
+#   build/win64  the same for x86_64 Windows, only for a machine that cannot
+#                execute 32-bit programs (make win64)
 JOBS ?= 2
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=MinSizeRel
 
-all: host win32 win64
+all: host win32
 
 host:
 	cmake -S . -B build/host -DCMAKE_BUILD_TYPE=Debug >/dev/null
