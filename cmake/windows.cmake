@@ -40,6 +40,24 @@ target_link_options(Setup PRIVATE ${SETUP_CODE_OPTIONS} -nostdlib -s -Wl,--gc-se
     -Wl,--major-subsystem-version,4,--minor-subsystem-version,0)
 target_link_libraries(Setup PRIVATE comctl32 shell32 advapi32 gdi32 user32 kernel32 gcc)
 
+# The read-only data goes into the code section, as the linker's default
+# script would otherwise give it a section of its own, padded to 512 bytes in
+# the file. The script is the toolchain's own default with that one change.
+execute_process(COMMAND ${CMAKE_CXX_COMPILER} -Wl,--verbose -nostdlib -shared -o /dev/null
+    OUTPUT_VARIABLE SETUP_LD_OUTPUT ERROR_QUIET)
+string(REGEX MATCH "SECTIONS.*}" SETUP_LD_SECTIONS "${SETUP_LD_OUTPUT}")
+string(REGEX MATCH "OUTPUT_FORMAT\\([^)]*\\)" SETUP_LD_FORMAT "${SETUP_LD_OUTPUT}")
+string(REGEX REPLACE "\\*\\(\\.rdata\\)[ \t\n]*\\*\\(SORT\\(\\.rdata\\$\\*\\)\\)" ""
+    SETUP_LD_MERGED "${SETUP_LD_SECTIONS}")
+string(REPLACE "KEEP (*(.gcc_except_table))" "KEEP (*(.gcc_except_table))\n    *(.rdata)\n    *(SORT(.rdata$*))"
+    SETUP_LD_MERGED "${SETUP_LD_MERGED}")
+if(SETUP_LD_FORMAT AND NOT SETUP_LD_MERGED STREQUAL SETUP_LD_SECTIONS)
+    file(WRITE ${CMAKE_BINARY_DIR}/setup.ld "${SETUP_LD_FORMAT}\n${SETUP_LD_MERGED}\n")
+    target_link_options(Setup PRIVATE -Wl,-T,${CMAKE_BINARY_DIR}/setup.ld)
+else()
+    message(WARNING "the linker's default script has an unexpected shape; Setup.exe keeps a separate .rdata")
+endif()
+
 # GoogleTest from Debian's source package, built for Windows.
 set(gtest_disable_pthreads ON CACHE BOOL "" FORCE)
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
