@@ -138,7 +138,9 @@ const CopyStep kNt5Steps[3] = {
 
 void RemoveFromSystemDirectory(const char* suffix) {
     LoadSystemDirectory();
-    RemoveFromFolder(FolderPaths.systemDirectory, suffix);
+    // An unknown system directory would name a file at the root of the
+    // current drive, where install never puts one.
+    if (FolderPaths.systemDirectory[0]) RemoveFromFolder(FolderPaths.systemDirectory, suffix);
 }
 
 void RemoveFromProgramsFolder(const char* suffix) {

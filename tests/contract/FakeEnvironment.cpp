@@ -28,6 +28,8 @@ public:
         fake_.CreateKey(key);
         return key;
     }
+    int HoldForWriting(const std::string& path, bool shareRead) { return fake_.HoldForWriting(path, shareRead); }
+    void ReleaseFile(int hold) { fake_.ReleaseFile(hold); }
 
 private:
     FakeSystem fake_;

@@ -162,9 +162,53 @@ TEST_F(ContractTest, OpeningFilesForReading) {
     env.MakeFile(folder + "\\Source.txt", "source");
     FileStream stream = sys.fopen(OnCurrentDrive(folder + "\\SOURCE.TXT").c_str(), "r");
     EXPECT_TRUE(stream != 0) << "a rooted path resolves on the current drive, ignoring case";
-    if (stream) EXPECT_EQ(0, sys.fclose(stream));
+    if (stream) {
+        EXPECT_EQ(0, sys.fclose(stream));
+    }
     EXPECT_TRUE(sys.fopen((folder + "\\absent.txt").c_str(), "r") == 0);
-    EXPECT_TRUE(sys.fopen(folder.c_str(), "r") == 0) << "a folder is not a file";
+}
+
+// fopen "r" opens for reading and lets other programs read and write the
+// file meanwhile; whether a stream comes back is all the setup logic uses.
+TEST_F(ContractTest, OpeningForReadingFoldersReadOnlyAndBusyFiles) {
+    const std::string folder = env.ScratchFolder();
+    env.MakeFile(folder + "\\plain.txt", "plain");
+    env.MakeFile(folder + "\\readonly.txt", "from a CD");
+    ASSERT_NE(0, sys.SetFileAttributesA((folder + "\\readonly.txt").c_str(), SYS_FILE_ATTRIBUTE_READONLY));
+    env.MakeFile(folder + "\\shared.txt", "being written");
+    env.MakeFile(folder + "\\locked.txt", "being written");
+    ASSERT_EQ(0, sys._mkdir((folder + "\\sub").c_str()));
+    const int sharing = env.HoldForWriting(folder + "\\shared.txt", true);
+    const int exclusive = env.HoldForWriting(folder + "\\locked.txt", false);
+    ASSERT_GE(sharing, 0);
+    ASSERT_GE(exclusive, 0);
+    const struct {
+        const char* what;
+        std::string path;
+        bool opens;
+    } cases[] = {
+        {"a plain file", folder + "\\plain.txt", true},
+        {"a folder", folder + "\\sub", false},
+        {"a read-only file", folder + "\\readonly.txt", true},
+        {"a file being written by a program that shares reading", folder + "\\shared.txt", true},
+        {"a file being written by a program that shares nothing", folder + "\\locked.txt", false},
+        {"a path through a missing folder", folder + "\\absent\\plain.txt", false},
+        {"a path through a file", folder + "\\plain.txt\\plain.txt", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        FileStream stream = sys.fopen(c.path.c_str(), "r");
+        EXPECT_EQ(c.opens, stream != 0) << c.path;
+        if (stream) {
+            EXPECT_EQ(0, sys.fclose(stream));
+        }
+    }
+    env.ReleaseFile(sharing);
+    env.ReleaseFile(exclusive);
+    FileStream stream = sys.fopen((folder + "\\locked.txt").c_str(), "r");
+    EXPECT_TRUE(stream != 0) << "readable again once the writer has closed it";
+    if (stream) sys.fclose(stream);
+    sys.SetFileAttributesA((folder + "\\readonly.txt").c_str(), SYS_FILE_ATTRIBUTE_NORMAL);
 }
 
 TEST_F(ContractTest, CopyingFiles) {
@@ -202,15 +246,81 @@ TEST_F(ContractTest, Directories) {
     const std::string folder = env.ScratchFolder();
     const std::string data = folder + "\\kmdrv";
     EXPECT_EQ(0, sys._mkdir(data.c_str()));
-    EXPECT_EQ(-1, sys._mkdir(data.c_str())) << "exists already";
-    EXPECT_EQ(-1, sys._mkdir((folder + "\\no\\such").c_str())) << "parent missing";
     EXPECT_TRUE(sys.GetFileAttributesA(data.c_str()) & 0x10);
     env.MakeFile(data + "\\left.txt", "x");
     EXPECT_EQ(-1, sys._rmdir(data.c_str())) << "not empty";
     EXPECT_EQ(0, sys.remove((data + "\\left.txt").c_str()));
     EXPECT_EQ(0, sys._rmdir(data.c_str()));
-    EXPECT_EQ(-1, sys._rmdir(data.c_str()));
     EXPECT_EQ(SYS_INVALID_FILE_ATTRIBUTES, sys.GetFileAttributesA(data.c_str()));
+}
+
+// remove, _mkdir and _rmdir answer exactly 0 or -1; these are the failures.
+TEST_F(ContractTest, FileAndDirectoryFunctionsThatFail) {
+    const std::string folder = env.ScratchFolder();
+    env.MakeFile(folder + "\\readonly.txt", "from a CD");
+    ASSERT_NE(0, sys.SetFileAttributesA((folder + "\\readonly.txt").c_str(), SYS_FILE_ATTRIBUTE_READONLY));
+    env.MakeFile(folder + "\\file.txt", "x");
+    ASSERT_EQ(0, sys._mkdir((folder + "\\full").c_str()));
+    env.MakeFile(folder + "\\full\\left.txt", "x");
+    ASSERT_EQ(0, sys._mkdir((folder + "\\empty").c_str()));
+    const struct {
+        const char* what;
+        int (SystemServices::*call)(const char*);
+        std::string path;
+    } cases[] = {
+        {"remove of a missing file", &SystemServices::remove, folder + "\\absent.txt"},
+        {"remove of a read-only file", &SystemServices::remove, folder + "\\readonly.txt"},
+        {"remove of a directory", &SystemServices::remove, folder + "\\empty"},
+        {"remove through a missing folder", &SystemServices::remove, folder + "\\absent\\file.txt"},
+        {"_mkdir of an existing directory", &SystemServices::_mkdir, folder + "\\empty"},
+        {"_mkdir of an existing file's name", &SystemServices::_mkdir, folder + "\\file.txt"},
+        {"_mkdir under a missing parent", &SystemServices::_mkdir, folder + "\\absent\\kmdrv"},
+        {"_rmdir of a directory with a file", &SystemServices::_rmdir, folder + "\\full"},
+        {"_rmdir of a missing directory", &SystemServices::_rmdir, folder + "\\absent"},
+        {"_rmdir of a file", &SystemServices::_rmdir, folder + "\\file.txt"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(-1, (sys.*c.call)(c.path.c_str())) << c.path;
+    }
+    EXPECT_EQ("from a CD", env.FileContents(folder + "\\readonly.txt"));
+    EXPECT_EQ("x", env.FileContents(folder + "\\file.txt"));
+    EXPECT_EQ("x", env.FileContents(folder + "\\full\\left.txt"));
+    EXPECT_EQ(0x10u, sys.GetFileAttributesA((folder + "\\empty").c_str()) & 0x10) << "remove left the directory";
+    EXPECT_EQ(SYS_INVALID_FILE_ATTRIBUTES, sys.GetFileAttributesA((folder + "\\absent").c_str()));
+    sys.SetFileAttributesA((folder + "\\readonly.txt").c_str(), SYS_FILE_ATTRIBUTE_NORMAL);
+}
+
+TEST_F(ContractTest, FileAndDirectoryFunctionsThatSucceed) {
+    const std::string folder = env.ScratchFolder();
+    env.MakeFile(folder + "\\file.txt", "x");
+    EXPECT_EQ(0, sys.remove((folder + "\\FILE.TXT").c_str()));
+    EXPECT_EQ("(missing)", env.FileContents(folder + "\\file.txt"));
+    EXPECT_EQ(0, sys._mkdir((folder + "\\kmdrv").c_str()));
+    EXPECT_EQ(0, sys._rmdir((folder + "\\KMDRV").c_str()));
+    EXPECT_EQ(SYS_INVALID_FILE_ATTRIBUTES, sys.GetFileAttributesA((folder + "\\kmdrv").c_str()));
+}
+
+// A file that another program holds open: what the copy and the removal of
+// the setup logic meet when the medium or an installed file is in use.
+TEST_F(ContractTest, FilesHeldOpenByAWriter) {
+    const std::string folder = env.ScratchFolder();
+    env.MakeFile(folder + "\\shared.txt", "shared");
+    env.MakeFile(folder + "\\locked.txt", "locked");
+    const int sharing = env.HoldForWriting(folder + "\\shared.txt", true);
+    const int exclusive = env.HoldForWriting(folder + "\\locked.txt", false);
+    ASSERT_GE(sharing, 0);
+    ASSERT_GE(exclusive, 0);
+    EXPECT_EQ(-1, env.HoldForWriting(folder + "\\locked.txt", true)) << "a second writer is refused";
+    EXPECT_EQ(-1, sys.remove((folder + "\\shared.txt").c_str()));
+    EXPECT_EQ(-1, sys.remove((folder + "\\locked.txt").c_str()));
+    EXPECT_NE(0, sys.CopyFileA((folder + "\\shared.txt").c_str(), (folder + "\\copy1.txt").c_str(), 1));
+    EXPECT_EQ("shared", env.FileContents(folder + "\\copy1.txt"));
+    EXPECT_EQ(0, sys.CopyFileA((folder + "\\locked.txt").c_str(), (folder + "\\copy2.txt").c_str(), 1));
+    EXPECT_EQ("(missing)", env.FileContents(folder + "\\copy2.txt"));
+    env.ReleaseFile(sharing);
+    env.ReleaseFile(exclusive);
+    EXPECT_EQ(0, sys.remove((folder + "\\locked.txt").c_str())) << "removable once closed";
 }
 
 TEST_F(ContractTest, SystemDirectoryAndProgramsFolder) {
@@ -221,9 +331,6 @@ TEST_F(ContractTest, SystemDirectoryAndProgramsFolder) {
     ASSERT_LT(length, 255u);
     EXPECT_EQ(length, strlen(buffer));
     EXPECT_EQ(':', buffer[1]);
-    char tiny[4];
-    memset(tiny, 0xEE, sizeof tiny);
-    EXPECT_GT(sys.GetSystemDirectoryA(tiny, 3), 3u) << "reports the size needed";
 
     ShellAllocator allocator = 0;
     ASSERT_GE(sys.SHGetMalloc(&allocator), 0);
@@ -236,6 +343,48 @@ TEST_F(ContractTest, SystemDirectoryAndProgramsFolder) {
     EXPECT_TRUE(sys.GetFileAttributesA(path) & 0x10) << path;
     sys.ShellFree(allocator, list);
     sys.ShellRelease(allocator);
+}
+
+// A buffer too small for the system directory and its zero: the result is
+// the size needed, the zero included, and the buffer is left as it was.
+TEST_F(ContractTest, SystemDirectoryThatDoesNotFitLeavesTheBuffer) {
+    char whole[300];
+    const uint32_t length = sys.GetSystemDirectoryA(whole, sizeof whole);
+    ASSERT_GT(length, 3u);
+    const uint32_t sizes[] = {0, 1, 3, length};
+    for (uint32_t size : sizes) {
+        SCOPED_TRACE(size);
+        char buffer[300];
+        memset(buffer, 0xEE, sizeof buffer);
+        EXPECT_EQ(length + 1, sys.GetSystemDirectoryA(buffer, size));
+        EXPECT_EQ(std::string(sizeof buffer, '\xEE'), std::string(buffer, sizeof buffer)) << "the buffer was written";
+    }
+    char exact[300];
+    memset(exact, 0xEE, sizeof exact);
+    EXPECT_EQ(length, sys.GetSystemDirectoryA(exact, length + 1)) << "room for the zero is enough";
+    EXPECT_EQ(std::string(whole), std::string(exact));
+    EXPECT_EQ('\xEE', exact[length + 1]);
+}
+
+// The roots of the drive queries: "c:\" as the Windows API reference asks,
+// and "c:" without the backslash, which answers the same.
+TEST_F(ContractTest, DriveRootsWithAndWithoutTheBackslash) {
+    const char* roots[] = {"c:\\", "c:", "C:\\", "C:"};
+    for (const char* root : roots) {
+        SCOPED_TRACE(root);
+        EXPECT_EQ((uint32_t)SYS_DRIVE_FIXED, sys.GetDriveTypeA(root));
+        uint32_t spc = 0, bps = 0, freeClusters = 0, total = 0;
+        EXPECT_NE(0, sys.GetDiskFreeSpaceA(root, &spc, &bps, &freeClusters, &total));
+        EXPECT_GT(spc * bps, 0u);
+        EXPECT_GT(total, 0u);
+    }
+    const char* noDrive[] = {"q:\\", "q:", "c"};
+    for (const char* root : noDrive) {
+        SCOPED_TRACE(root);
+        EXPECT_EQ((uint32_t)SYS_DRIVE_NO_ROOT_DIR, sys.GetDriveTypeA(root));
+        uint32_t spc = 0, bps = 0, freeClusters = 0, total = 0;
+        EXPECT_EQ(0, sys.GetDiskFreeSpaceA(root, &spc, &bps, &freeClusters, &total));
+    }
 }
 
 TEST_F(ContractTest, DriveList) {

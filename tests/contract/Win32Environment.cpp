@@ -2,6 +2,8 @@
 // throwaway prefix).
 #include <windows.h>
 
+#include <vector>
+
 #include "platform/Win32SystemServices.h"
 #include "tests/contract/ContractEnvironment.h"
 
@@ -45,10 +47,24 @@ public:
         RegCloseKey(created);
         return key;
     }
+    // Sharing is decided per handle, so a handle of this process stands for
+    // another program's.
+    int HoldForWriting(const std::string& path, bool shareRead) {
+        HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, shareRead ? FILE_SHARE_READ : 0, 0, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, 0);
+        if (file == INVALID_HANDLE_VALUE) return -1;
+        holds_.push_back(file);
+        return (int)holds_.size() - 1;
+    }
+    void ReleaseFile(int hold) {
+        if (holds_[hold] != INVALID_HANDLE_VALUE) CloseHandle(holds_[hold]);
+        holds_[hold] = INVALID_HANDLE_VALUE;
+    }
 
 private:
     Win32SystemServices system_;
     int serial_;
+    std::vector<HANDLE> holds_;
 };
 
 }  // namespace

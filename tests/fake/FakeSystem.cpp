@@ -33,7 +33,7 @@ FakeSystem::FakeSystem()
     : extendedAccepted(true), versionFails(false), ntRegistry(true), currentDrive('E'),
       lowerCaseDriveList(false), systemDirectory("C:\\WINDOWS\\SYSTEM"),
       programsFolder("C:\\WINDOWS\\Start Menu\\Programs"), hasTokens(false), exitWindowsResult(1),
-      shellAllocations(0), nextHandle_(0x1000), failAt_(0) {
+      shellAllocations(0), nextHandle_(0x1000), failAt_(0), nextHold_(0) {
     memset(&version, 0, sizeof version);
     AddDrive('C', SYS_DRIVE_FIXED, 1ull << 31);
     MakeDirectory("C:\\WINDOWS\\SYSTEM\\iosubsys");
@@ -191,6 +191,39 @@ FakeSystem::FileNode* FakeSystem::FindParent(const std::string& path, std::strin
     return node->directory ? node : 0;
 }
 
+std::string FakeSystem::CanonicalPath(const std::string& path) const {
+    char drive;
+    std::vector<std::string> parts;
+    SplitPath(path, &drive, &parts);
+    std::string canonical(1, drive);
+    canonical += ':';
+    for (const std::string& part : parts) {
+        canonical += '\\';
+        for (char c : part) canonical += (char)toupper((unsigned char)c);
+    }
+    return canonical;
+}
+
+// True when another program holds the file: for reading, one that does not
+// share reading; for anything else (deleting, writing), any.
+bool FakeSystem::IsHeld(const std::string& path, bool forReading) const {
+    const std::string canonical = CanonicalPath(path);
+    for (const auto& hold : holds_)
+        if (hold.second.path == canonical && !(forReading && hold.second.shareRead)) return true;
+    return false;
+}
+
+int FakeSystem::HoldForWriting(const std::string& path, bool shareRead) {
+    const FileNode* node = FindNode(path);
+    if (!node || node->directory || (node->attributes & SYS_FILE_ATTRIBUTE_READONLY) || IsHeld(path, false))
+        return -1;
+    Hold hold = {CanonicalPath(path), shareRead};
+    holds_[nextHold_] = hold;
+    return nextHold_++;
+}
+
+void FakeSystem::ReleaseFile(int hold) { holds_.erase(hold); }
+
 void FakeSystem::AddDrive(char letter, uint32_t type, uint64_t freeBytes) {
     Drive& drive = drives[(char)toupper((unsigned char)letter)];
     drive.type = type;
@@ -257,6 +290,21 @@ uint32_t FakeSystem::FileAttributes(const std::string& path) const {
     return node ? node->attributes : SYS_INVALID_FILE_ATTRIBUTES;
 }
 
+static void ListFiles(const FakeSystem::FileNode& node, const std::string& path, std::vector<std::string>* out) {
+    for (const auto& child : node.children) {
+        const std::string name = path + "\\" + child.first;
+        out->push_back(child.second.directory ? name + "\\" : name);
+        if (child.second.directory) ListFiles(child.second, name, out);
+    }
+}
+
+std::vector<std::string> FakeSystem::FilesOn(char drive) const {
+    std::vector<std::string> files;
+    auto it = drives.find((char)toupper((unsigned char)drive));
+    if (it != drives.end()) ListFiles(it->second.root, std::string(1, it->first) + ":", &files);
+    return files;
+}
+
 std::string FakeSystem::Profile(const std::string& file, const std::string& section, const std::string& key) const {
     auto f = profiles.find(file);
     if (f == profiles.end()) return std::string();
@@ -279,6 +327,11 @@ bool FakeSystem::Log(const std::string& line) {
     calls.push_back(line);
     const std::string operation = line.substr(0, line.find(' '));
     if (failing_.count(operation)) return true;
+    auto nth = failNth_.find(operation);
+    if (nth != failNth_.end() && --nth->second == 0) {
+        failNth_.erase(nth);
+        return true;
+    }
     return failAt_ != 0 && calls.size() == failAt_;
 }
 
@@ -337,6 +390,10 @@ std::string FakeSystem::Dump() const {
             for (const auto& key : section.second)
                 out << "  " << file.first << " [" << section.first << "] " << key.first << "=\"" << key.second
                     << "\"\n";
+    if (!holds_.empty()) out << "held for writing by other programs:\n";
+    for (const auto& hold : holds_)
+        out << "  " << hold.second.path
+            << (hold.second.shareRead ? " (reading shared)" : " (nothing shared)") << "\n";
     out << "restart requests: " << restartRequests.size() << "\ncalls:\n";
     for (const std::string& call : calls) out << "  " << call << "\n";
     return out.str();
@@ -469,6 +526,8 @@ int FakeSystem::lstrcmpiA(const char* a, const char* b) {
     return result < 0 ? -1 : result > 0 ? 1 : 0;
 }
 
+// A failure, or a buffer too small for the path and its zero, leaves the
+// caller's buffer as it was.
 uint32_t FakeSystem::GetSystemDirectoryA(char* buffer, uint32_t size) {
     if (Log("GetSystemDirectoryA " + std::to_string(size))) return 0;
     const uint32_t length = (uint32_t)systemDirectory.size();
@@ -513,7 +572,7 @@ void FakeSystem::ShellRelease(ShellAllocator allocator) {
 FileStream FakeSystem::fopen(const char* path, const char* mode) {
     if (Log(std::string("fopen ") + path + " " + mode)) return 0;
     const FileNode* node = FindNode(path);
-    if (!node || node->directory || strcmp(mode, "r") != 0) return 0;
+    if (!node || node->directory || strcmp(mode, "r") != 0 || IsHeld(path, true)) return 0;
     const uintptr_t handle = nextHandle_;
     nextHandle_ += 4;
     openStreams_.insert(handle);
@@ -528,7 +587,7 @@ int FakeSystem::fclose(FileStream stream) {
 int FakeSystem::CopyFileA(const char* existing, const char* newFile, int failIfExists) {
     if (Log(std::string("CopyFileA ") + existing + " -> " + newFile)) return 0;
     const FileNode* source = FindNode(existing);
-    if (!source || source->directory) return 0;
+    if (!source || source->directory || IsHeld(existing, true)) return 0;
     const FileNode copy = *source;
     std::string leaf;
     FileNode* parent = FindParent(newFile, &leaf);
@@ -551,7 +610,7 @@ int FakeSystem::remove(const char* path) {
     if (!parent) return -1;
     auto it = parent->children.find(leaf);
     if (it == parent->children.end() || it->second.directory ||
-        (it->second.attributes & SYS_FILE_ATTRIBUTE_READONLY))
+        (it->second.attributes & SYS_FILE_ATTRIBUTE_READONLY) || IsHeld(path, false))
         return -1;
     parent->children.erase(it);
     return 0;
@@ -584,7 +643,8 @@ int FakeSystem::SetFileAttributesA(const char* path, uint32_t attributes) {
     FileNode* node = FindNode(path);
     if (!node) return 0;
     const uint32_t settable = attributes & 0x27;  // read-only, hidden, system, archive
-    node->attributes = node->directory ? (0x10 | settable) : (settable ? settable : SYS_FILE_ATTRIBUTE_NORMAL);
+    const uint32_t fileAttributes = settable ? settable : (uint32_t)SYS_FILE_ATTRIBUTE_NORMAL;
+    node->attributes = node->directory ? (0x10 | settable) : fileAttributes;
     return 1;
 }
 
@@ -628,9 +688,13 @@ uint32_t FakeSystem::GetLogicalDriveStringsA(uint32_t size, char* buffer) {
     return needed;
 }
 
+// The drive queries take a root with its drive letter: "d:\", or "d:"
+// without the backslash, which Windows answers the same.
+static bool IsDriveRoot(const char* root) { return root && strlen(root) >= 2 && root[1] == ':'; }
+
 uint32_t FakeSystem::GetDriveTypeA(const char* root) {
     if (Log(std::string("GetDriveTypeA ") + root)) return SYS_DRIVE_UNKNOWN;
-    if (!root || strlen(root) < 2 || root[1] != ':') return SYS_DRIVE_NO_ROOT_DIR;
+    if (!IsDriveRoot(root)) return SYS_DRIVE_NO_ROOT_DIR;
     auto it = drives.find((char)toupper((unsigned char)root[0]));
     return it == drives.end() ? (uint32_t)SYS_DRIVE_NO_ROOT_DIR : it->second.type;
 }
@@ -638,6 +702,7 @@ uint32_t FakeSystem::GetDriveTypeA(const char* root) {
 int FakeSystem::GetDiskFreeSpaceA(const char* root, uint32_t* sectorsPerCluster, uint32_t* bytesPerSector,
                                   uint32_t* freeClusters, uint32_t* totalClusters) {
     if (Log(std::string("GetDiskFreeSpaceA ") + root)) return 0;
+    if (!IsDriveRoot(root)) return 0;
     auto it = drives.find((char)toupper((unsigned char)root[0]));
     if (it == drives.end() || it->second.freeSpaceFails) return 0;
     *sectorsPerCluster = it->second.sectorsPerCluster;

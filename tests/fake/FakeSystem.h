@@ -2,9 +2,10 @@
 // folders, private profiles, the version record, tokens and the restart, all
 // with the behaviour of the Windows API where the setup logic depends on it
 // (case-insensitive names, ERROR_MORE_DATA without writing, fail-if-exists,
-// read-only files that cannot be removed, keys with subkeys that cannot be
-// deleted on the NT family). Every call is logged; any call can be made to
-// fail. Dump() prints the whole machine for failure messages.
+// read-only files that cannot be removed, files held open by other programs,
+// keys with subkeys that cannot be deleted on the NT family, output buffers
+// left as they were when a call fails). Every call is logged; any call can be
+// made to fail. Dump() prints the whole machine for failure messages.
 #ifndef TESTS_FAKE_FAKESYSTEM_H
 #define TESTS_FAKE_FAKESYSTEM_H
 
@@ -78,6 +79,16 @@ public:
     bool DirectoryExists(const std::string& path) const;
     std::string FileData(const std::string& path) const;
     uint32_t FileAttributes(const std::string& path) const;
+    // Every file and folder on a drive, as full paths (folders end in a
+    // backslash), in the order of a directory listing.
+    std::vector<std::string> FilesOn(char drive) const;
+    // Another program opens an existing file for writing, sharing reading
+    // with others (shareRead) or nothing; as on Windows a second writer, a
+    // read-only file or a folder is refused (-1). While it is held, fopen
+    // and CopyFileA cannot read it unless reading is shared, and remove
+    // cannot delete it. Returns the number to pass to ReleaseFile.
+    int HoldForWriting(const std::string& path, bool shareRead);
+    void ReleaseFile(int hold);
 
     std::string systemDirectory;  // what GetSystemDirectoryA reports
     std::string programsFolder;   // what the CSIDL_PROGRAMS lookup reports
@@ -102,6 +113,9 @@ public:
     void FailOperation(const std::string& operation) { failing_.insert(operation); }
     // Makes the call with that number (1 = the first from now on) fail.
     void FailCallNumber(size_t number) { failAt_ = calls.size() + number; }
+    // Makes the nth call of that operation from now on (1 = the next) fail,
+    // and only that one.
+    void FailNthCallOf(const std::string& operation, size_t nth) { failNth_[operation] = nth; }
 
     std::string Dump() const;
 
@@ -165,13 +179,22 @@ private:
     const FileNode* FindNode(const std::string& path) const;
     FileNode* FindParent(const std::string& path, std::string* leaf);
     bool SplitPath(const std::string& path, char* drive, std::vector<std::string>* parts) const;
+    std::string CanonicalPath(const std::string& path) const;  // upper case, with its drive
+    bool IsHeld(const std::string& path, bool forReading) const;
 
     std::map<uintptr_t, OpenKey> openKeys_;
     std::set<uintptr_t> openStreams_;
     std::set<void*> heapBlocks_;
     uintptr_t nextHandle_;
     std::set<std::string> failing_;
+    std::map<std::string, size_t> failNth_;
     size_t failAt_;
+    struct Hold {
+        std::string path;  // canonical
+        bool shareRead;
+    };
+    std::map<int, Hold> holds_;
+    int nextHold_;
 };
 
 std::vector<std::string> SplitKeyPath(const std::string& path);

@@ -21,14 +21,16 @@ protected:
     }
     ~SetupTest() { UseSystemServices(0); }
 
-    // The five files of the installation medium on the current drive E:.
-    void PutMedium() {
-        sys.WriteFile("E:\\Peek_B.exe", "medium Peek_B.exe", 0x21);
-        sys.WriteFile("E:\\QSPK2.DAT", "medium QSPK2.DAT", 0x21);
-        sys.WriteFile("E:\\98\\v98.vxd", "medium v98.vxd", 0x21);
-        sys.WriteFile("E:\\NT\\vnt4.sys", "medium vnt4.sys", 0x21);
-        sys.WriteFile("E:\\NT\\VNT.sys", "medium VNT.sys", 0x21);
+    // The five files of the installation medium on the current drive E:,
+    // read-only as on a CD.
+    static void PutMediumOn(FakeSystem& machine) {
+        machine.WriteFile("E:\\Peek_B.exe", "medium Peek_B.exe", 0x21);
+        machine.WriteFile("E:\\QSPK2.DAT", "medium QSPK2.DAT", 0x21);
+        machine.WriteFile("E:\\98\\v98.vxd", "medium v98.vxd", 0x21);
+        machine.WriteFile("E:\\NT\\vnt4.sys", "medium vnt4.sys", 0x21);
+        machine.WriteFile("E:\\NT\\VNT.sys", "medium VNT.sys", 0x21);
     }
+    void PutMedium() { PutMediumOn(sys); }
 
     FakeSystem sys;
     RecordingView view;

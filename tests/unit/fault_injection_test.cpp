@@ -2,7 +2,9 @@
 // hold whatever fails: no crash and nothing written past a buffer (the tests
 // run under the sanitizers), no key or stream left open, no state-manager
 // entry lost, no paging value corrupted, no write of data that was not read,
-// and never "Install OK" without the driver in place.
+// and never "Install OK" without the driver (and on Windows 9x the data file
+// of the chosen interface) in place. The Windows 9x install runs for IDE and
+// for SCSI.
 #include <functional>
 #include <string>
 
@@ -38,7 +40,9 @@ struct Operation {
     bool nt;
     unsigned kind;
     std::function<void(RecordingView&)> run;
-    const char* driver;  // for the procedures: the file that must be in place after "Install OK"
+    const char* driver;    // for the procedures: the file that must be in place after "Install OK"
+    int hdd = 1;           // the interface chosen
+    const char* dataFile = 0;  // Windows 9x: the data file that must be in place after "Install OK"
 };
 
 const Operation kOperations[] = {
@@ -65,7 +69,10 @@ const Operation kOperations[] = {
          WindowsDisplayName();
      },
      0},
-    {"RunInstall 9x", false, 7, [](RecordingView& v) { RunInstall(v); }, "C:\\WINDOWS\\SYSTEM\\SCSIKRN.VXD"},
+    {"RunInstall 9x IDE", false, 7, [](RecordingView& v) { RunInstall(v); }, "C:\\WINDOWS\\SYSTEM\\SCSIKRN.VXD", 1,
+     "c:\\kmdrv\\kmide.dat"},
+    {"RunInstall 9x SCSI", false, 7, [](RecordingView& v) { RunInstall(v); }, "C:\\WINDOWS\\SYSTEM\\SCSIKRN.VXD", 2,
+     "c:\\kmdrv\\kmscsi.dat"},
     {"RunInstall NT 4", true, 12, [](RecordingView& v) { RunInstall(v); }, "C:\\WINDOWS\\system32\\drivers\\VNT.sys"},
     {"RunInstall XP", true, 32, [](RecordingView& v) { RunInstall(v); }, "C:\\WINDOWS\\system32\\drivers\\VNT.sys"},
     {"RunUninstall 9x", false, 7, [](RecordingView& v) { RunUninstall(v); }, 0},
@@ -82,7 +89,7 @@ TEST_F(FaultInjectionTest, EveryCallFailingInTurn) {
             Prepare(machine, op.nt);
             UseSystemServices(&machine);
             ErrorFlag = 0;
-            HddInterface = 1;
+            HddInterface = op.hdd;
             WindowsKind = op.kind;
             memset(&FolderPaths, 0, sizeof FolderPaths);
             if (k) machine.FailCallNumber(k);
@@ -130,6 +137,9 @@ TEST_F(FaultInjectionTest, EveryCallFailingInTurn) {
                 if (reportedOk) {
                     EXPECT_TRUE(faulty.FileExists(op.driver)) << "Install OK without the driver\n" << faulty.Dump();
                     EXPECT_TRUE(faulty.FileExists("c:\\kmdrv\\Peek_B.exe"));
+                    if (op.dataFile) {
+                        EXPECT_TRUE(faulty.FileExists(op.dataFile)) << "Install OK without the data file";
+                    }
                 }
             }
         }

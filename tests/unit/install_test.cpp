@@ -7,6 +7,7 @@
 namespace {
 
 const char kMarker[] = "SYSTEM\\Veltrano Card";
+const char kRunServices[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunServices";
 const char kInstallOk[] = "Install OK !! System will be restart .......";
 
 class InstallTest : public SetupTest {
@@ -86,16 +87,61 @@ TEST_F(InstallTest, ScsiPlacesTheOtherDataFileAndNoChoicePlacesNone) {
         SCOPED_TRACE(c.hdd);
         FakeSystem fresh;
         UseSystemServices(&fresh);
+        RecordingView v;
         ErrorFlag = 0;
         fresh.WriteFile("E:\\Peek_B.exe", "p");
         fresh.WriteFile("E:\\QSPK2.DAT", "q");
         fresh.WriteFile("E:\\98\\v98.vxd", "v");
         WindowsKind = 7;
         HddInterface = c.hdd;
-        RunInstall(view);
+        RunInstall(v);
         EXPECT_EQ(c.ide, fresh.FileExists("c:\\kmdrv\\kmide.dat"));
         EXPECT_EQ(c.scsi, fresh.FileExists("c:\\kmdrv\\kmscsi.dat"));
+        EXPECT_EQ(std::vector<int>({1, 2, 4, 5, 6, 7, 8, 10}), v.positions) << "the data file sets no position";
         EXPECT_TRUE(fresh.HasKey(kMarker));
+    }
+    UseSystemServices(&sys);
+}
+
+// The data file is the plan's last copy: when it fails, the state-manager
+// entry, paging and the VxD entry that come after it stay as they were.
+TEST_F(InstallTest, AFailedDataCopyLeavesTheSystemAsItWas) {
+    const struct {
+        const char* what;
+        int hdd;
+        const char* inTheWay;  // a folder where the data file goes; 0: its source does not open
+        const char* message;
+    } cases[] = {
+        {"SCSI, source not opened", 2, 0, "Soure File four not found"},
+        {"SCSI, nothing written", 2, "c:\\kmdrv\\kmscsi.dat", "Cannot write c:\\kmdrv\\kmscsi.dat"},
+        {"IDE, source not opened", 1, 0, "Soure File four not found"},
+        {"IDE, nothing written", 1, "c:\\kmdrv\\kmide.dat", "Cannot write c:\\kmdrv\\kmide.dat"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        FakeSystem fresh;
+        UseSystemServices(&fresh);
+        PutMediumOn(fresh);
+        fresh.AddDrive('D', SYS_DRIVE_FIXED, 1ull << 31);
+        fresh.SetString(kRunServices, "*StateMgr", "statemgr.exe");
+        if (c.inTheWay)
+            fresh.MakeDirectory(c.inTheWay);
+        else
+            fresh.FailNthCallOf("fopen", 6);  // the data file's; the five copies before it open theirs
+        RecordingView v;
+        ErrorFlag = 0;
+        WindowsKind = 7;
+        HddInterface = c.hdd;
+        RunInstall(v);
+        ASSERT_EQ(1u, v.messages.size()) << fresh.Dump();
+        EXPECT_EQ(c.message, v.messages[0].text);
+        EXPECT_EQ(8, v.position);
+        const FakeSystem::RegValue* entry = fresh.Value(kRunServices, "*StateMgr");
+        EXPECT_TRUE(entry && entry->data == std::string("statemgr.exe", 13) && !fresh.HasKey("SYSTEM\\Veltrano"))
+            << "the state-manager entry was moved\n" << fresh.Dump();
+        EXPECT_FALSE(fresh.HasProfileKey("system.ini", "386Enh", "PagingDrive")) << "paging was moved";
+        EXPECT_FALSE(fresh.HasKey("System\\CurrentControlSet\\Services\\VxD\\SKVXD")) << "the VxD was registered";
+        EXPECT_FALSE(fresh.HasKey(kMarker));
     }
     UseSystemServices(&sys);
 }
@@ -146,6 +192,55 @@ TEST_F(InstallTest, AMissingSourceStopsThePlanWithItsMessage) {
         EXPECT_TRUE(fresh.restartRequests.empty());
         EXPECT_TRUE(fresh.CallsOf("RegSetValueExA").empty()) << "no system change after a failed copy";
         EXPECT_TRUE(fresh.CallsOf("WritePrivateProfileStringA").empty());
+    }
+    UseSystemServices(&sys);
+}
+
+// The steps whose source was opened by the step before them, and the
+// Programs-folder steps, fail only in rarer ways: a source that stops opening
+// (a medium taken out, a file locked) or a folder too long to compose on.
+TEST_F(InstallTest, RarelyReachedStepsShowTheirOwnMessages) {
+    const std::string longPrograms = "C:\\" + std::string(240, 'P');  // 243 + "\\PeekBuff.exe" > 255
+    const struct {
+        const char* what;
+        unsigned code;
+        int hdd;
+        size_t failingOpen;  // which fopen of the run fails; 0: none
+        bool longProgramsFolder;
+        const char* message;
+        int lastPosition;
+    } cases[] = {
+        {"9x Programs folder", 7, 1, 0, true, "Soure File Tow not found", 4},
+        {"NT 4.0 Programs folder", 12, 0, 0, true, "Soure File Tree not found", 7},
+        {"2000 Programs folder", 22, 0, 0, true, "Soure File Tree not found", 7},
+        {"XP Programs folder", 32, 0, 0, true, "Soure File Tree not found", 7},
+        {"9x SCSIKRN.SYS", 7, 1, 5, false, "Soure File Tree-1 not found", 7},
+        {"9x IDE data file", 7, 1, 6, false, "Soure File four not found", 8},
+        {"9x SCSI data file", 2, 2, 6, false, "Soure File four not found", 8},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        FakeSystem fresh;
+        UseSystemServices(&fresh);
+        if (c.code >= 10) fresh.UseNtFamily();
+        PutMediumOn(fresh);
+        if (c.longProgramsFolder) {
+            fresh.programsFolder = longPrograms;
+            fresh.MakeDirectory(longPrograms);
+        }
+        if (c.failingOpen) fresh.FailNthCallOf("fopen", c.failingOpen);
+        RecordingView v;
+        ErrorFlag = 0;
+        WindowsKind = c.code;
+        HddInterface = c.hdd;
+        RunInstall(v);
+        ASSERT_EQ(1u, v.messages.size()) << fresh.Dump();
+        EXPECT_EQ(c.message, v.messages[0].text);
+        EXPECT_EQ("Error", v.messages[0].caption);
+        EXPECT_EQ(c.lastPosition, v.position);
+        EXPECT_EQ(-1, ErrorFlag);
+        EXPECT_FALSE(fresh.HasKey(kMarker));
+        EXPECT_TRUE(fresh.restartRequests.empty());
     }
     UseSystemServices(&sys);
 }
@@ -311,15 +406,57 @@ TEST_F(InstallTest, ACopyThatWritesNothingIsAFailure) {
     UseSystemServices(&sys);
 }
 
-TEST_F(InstallTest, AnUnknownSystemDirectoryStopsTheDriverCopy) {
-    Use9x(2, 1);
-    sys.FailOperation("GetSystemDirectoryA");
+// Each driver copy looks the system directory up again. When a lookup
+// fails, even after earlier ones succeeded, the copy is composed neither on
+// what the buffer held (the previous file's path) nor on nothing (the root of
+// the medium): it fails with the file's name.
+TEST_F(InstallTest, AFailedSystemDirectoryLookupStopsItsDriverCopy) {
+    const struct {
+        const char* what;
+        unsigned code;
+        size_t failingLookup;
+        const char* message;
+        int lastPosition;
+    } cases[] = {
+        {"9x, first lookup", 7, 1, "Cannot write \\SCSIKRN.VXD", 5},
+        {"9x, second lookup", 7, 2, "Cannot write \\iosubsys\\v98.vxd", 6},
+        {"9x, third lookup", 7, 3, "Cannot write \\SCSIKRN.SYS", 7},
+        {"XP, its one lookup", 32, 1, "Cannot write \\drivers\\VNT.sys", 3},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        FakeSystem fresh;
+        UseSystemServices(&fresh);
+        if (c.code >= 10) fresh.UseNtFamily();
+        PutMediumOn(fresh);
+        const std::vector<std::string> medium = fresh.FilesOn('E');
+        fresh.FailNthCallOf("GetSystemDirectoryA", c.failingLookup);
+        RecordingView v;
+        ErrorFlag = 0;
+        WindowsKind = c.code;
+        HddInterface = 1;
+        RunInstall(v);
+        ASSERT_EQ(1u, v.messages.size()) << fresh.Dump();
+        EXPECT_EQ(c.message, v.messages[0].text);
+        EXPECT_EQ(c.lastPosition, v.position);
+        EXPECT_EQ(medium, fresh.FilesOn('E')) << "written on the medium\n" << fresh.Dump();
+        EXPECT_FALSE(fresh.HasKey(kMarker));
+    }
+    UseSystemServices(&sys);
+}
+
+// The message holds "Cannot write " and a composed path of the longest that
+// fits, 255 characters: a 238-character system directory and
+// "\\iosubsys\\v98.vxd", with no iosubsys folder for the copy to go into.
+TEST_F(InstallTest, CannotWriteShowsAPathOfFullLength) {
+    Use9x(7, 1);
+    sys.systemDirectory = "C:\\WINDOWS\\" + std::string(227, 'S');
+    sys.MakeDirectory(sys.systemDirectory);
+    const std::string path = sys.systemDirectory + "\\iosubsys\\v98.vxd";
+    ASSERT_EQ(255u, path.size());
     RunInstall(view);
-    ASSERT_EQ(1u, view.messages.size());
-    EXPECT_EQ("Cannot write \\SCSIKRN.VXD", view.messages[0].text);
-    EXPECT_FALSE(sys.FileExists("E:\\SCSIKRN.VXD")) << "nothing lands at the root of the medium";
-    EXPECT_EQ(5, view.position);
-    EXPECT_FALSE(sys.HasKey(kMarker));
+    ASSERT_EQ(1u, view.messages.size()) << MACHINE;
+    EXPECT_EQ("Cannot write " + path, view.messages[0].text);
 }
 
 TEST_F(InstallTest, AfterAFailureASecondRunEndsWithoutMarkerMessageOrRestart) {
@@ -337,6 +474,18 @@ TEST_F(InstallTest, AfterAFailureASecondRunEndsWithoutMarkerMessageOrRestart) {
     EXPECT_FALSE(sys.HasKey(kMarker));
     EXPECT_TRUE(sys.restartRequests.empty());
     EXPECT_EQ(-1, ErrorFlag);
+}
+
+// The icon kinds are the MB_ICONHAND and MB_ICONQUESTION of Windows; one
+// more (MB_OKCANCEL is 1) would put a Cancel button into the box.
+TEST_F(InstallTest, MessageBoxKindsAreTheWindowsValues) {
+    UseNt(32);
+    RunInstall(view);
+    WindowsKind = 33;
+    RunInstall(view);
+    ASSERT_EQ(2u, view.messages.size()) << MACHINE;
+    EXPECT_EQ(32u, view.messages[0].icon) << view.messages[0].text;
+    EXPECT_EQ(16u, view.messages[1].icon) << view.messages[1].text;
 }
 
 TEST_F(InstallTest, TheRestartComesAfterTheMessageIsDismissed) {

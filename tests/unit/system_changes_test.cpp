@@ -76,6 +76,39 @@ TEST_F(SystemChangesTest, VxdEntryStartIsOneByteAndTheFileNameTwelve) {
     EXPECT_EQ(0u, sys.OpenKeyCount());
 }
 
+// The removals delete their values before the key that holds them, so the
+// values go even when the key cannot be deleted.
+TEST_F(SystemChangesTest, ValuesGoEvenWhenTheirKeyCannotBeDeleted) {
+    const struct {
+        const char* what;
+        void (*prepare)(FakeSystem&);
+        void (*run)();
+        const char* key;
+        std::vector<const char*> values;
+    } cases[] = {
+        {"VxD entry",
+         [](FakeSystem& machine) {
+             machine.SetValue(kSkvxd, "Start", SYS_REG_BINARY, std::string(1, '\0'));
+             machine.SetString(kSkvxd, "StaticVxD", "Scsikrn.vxd");
+         },
+         UnregisterStaticVxd, kSkvxd, {"StaticVxD", "Start"}},
+        {"held state-manager entry", [](FakeSystem& machine) { machine.SetString(kHeld, "*StateMgr", "statemgr"); },
+         RestoreStateManagerEntry, kHeld, {"*StateMgr"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        FakeSystem fresh;
+        UseSystemServices(&fresh);
+        c.prepare(fresh);
+        fresh.FailOperation("RegDeleteKeyA");
+        c.run();
+        ASSERT_TRUE(fresh.HasKey(c.key)) << "the key deletion was to fail";
+        for (const char* value : c.values) EXPECT_TRUE(fresh.Value(c.key, value) == 0) << value << "\n" << fresh.Dump();
+        EXPECT_EQ(0u, fresh.OpenKeyCount());
+    }
+    UseSystemServices(&sys);
+}
+
 // ---- paging ----
 
 struct DriveCase {
@@ -129,6 +162,49 @@ TEST_F(SystemChangesTest, DriveListCasesAndLimits) {
     sys.AddDrive('Z', SYS_DRIVE_REMOTE);
     EXPECT_FALSE(CanPageOnDriveD()) << "20 drives do not fit: D: counts as absent";
     EXPECT_EQ("GetLogicalDriveStringsA 80", sys.CallsOf("GetLogicalDriveStringsA").back());
+}
+
+// The scan for D: runs over the whole list from its first byte and takes
+// either letter case, whatever other drives the machine has.
+TEST_F(SystemChangesTest, DriveDIsFoundWhereverItStandsInTheList) {
+    const struct {
+        const char* what;
+        const char* letters;  // the machine's drives, in list order
+        bool lowerCase;
+        bool found;
+    } cases[] = {
+        {"D:\\ alone", "D", false, true},
+        {"d:\\ alone", "D", true, true},
+        {"D:\\ first, then E:\\", "DE", false, true},
+        {"d:\\ first, then e:\\", "DE", true, true},
+        {"A:\\ D:\\, without C: or E:", "AD", false, true},
+        {"c:\\ d:\\, without E:", "CD", true, true},
+        {"C:\\ E:\\, no D:", "CE", false, false},
+        {"a:\\ c:\\ e:\\ f:\\, no d:", "ACEF", true, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        FakeSystem fresh;
+        UseSystemServices(&fresh);
+        fresh.drives.clear();
+        for (const char* letter = c.letters; *letter; ++letter)
+            fresh.AddDrive(*letter, SYS_DRIVE_FIXED, 1ull << 30);  // D: qualifies whenever it is listed
+        fresh.lowerCaseDriveList = c.lowerCase;
+        EXPECT_EQ(c.found, CanPageOnDriveD()) << fresh.Dump();
+    }
+    UseSystemServices(&sys);
+}
+
+// The two queries get the root "d:\\", with its backslash, as the Windows API
+// reference asks; Windows would answer "d:" too, so only the call shows it.
+TEST_F(SystemChangesTest, DriveDIsQueriedByItsRoot) {
+    sys.AddDrive('D', SYS_DRIVE_FIXED, 1ull << 30);
+    ASSERT_TRUE(CanPageOnDriveD());
+    const std::vector<std::string> queries = {"GetDriveTypeA d:\\", "GetDiskFreeSpaceA d:\\"};
+    std::vector<std::string> asked = sys.CallsOf("GetDriveTypeA");
+    const std::vector<std::string> free = sys.CallsOf("GetDiskFreeSpaceA");
+    asked.insert(asked.end(), free.begin(), free.end());
+    EXPECT_EQ(queries, asked);
 }
 
 TEST_F(SystemChangesTest, DriveListFailingMeansNoDriveD) {
@@ -284,6 +360,52 @@ TEST_F(SystemChangesTest, AnEntryIsNeverLostWhenItsCopyCannotBeWritten) {
         fresh.FailCallNumber(operation == std::string("RegOpenKeyExA") ? 5 : 6);  // the calls after the read
         RestoreStateManagerEntry();
         EXPECT_TRUE(fresh.Value(kHeld, "*StateMgr") != 0) << fresh.Dump();
+    }
+    UseSystemServices(&sys);
+}
+
+// Values longer than 80 bytes are read into a heap block of their own.
+// When it cannot be had, the value is not read and nothing is written back;
+// otherwise the block is given back. No key stays open either way.
+TEST_F(SystemChangesTest, LongValuesAndTheirHeapBlocks) {
+    const std::string paging = "C:\\" + std::string(150, 'p') + " 1 2" + std::string(2, '\0');
+    const std::string entry = std::string(299, 's') + std::string(1, '\0');
+    const struct {
+        const char* what;
+        const char* key;
+        const char* value;
+        const std::string& bytes;
+        void (*run)();
+        const char* movedTo;  // where the value is afterwards; 0: it stays, first letter changed
+    } cases[] = {
+        {"RelocatePagingNt", kMemory, "PagingFiles", paging, RelocatePagingNt, 0},
+        {"RestorePagingNt", kMemory, "PagingFiles", paging, RestorePagingNt, 0},
+        {"SuspendStateManagerEntry", kRunServices, "*StateMgr", entry, SuspendStateManagerEntry, kHeld},
+        {"RestoreStateManagerEntry", kHeld, "*StateMgr", entry, RestoreStateManagerEntry, kRunServices},
+    };
+    for (const auto& c : cases) {
+        for (bool allocationFails : {true, false}) {
+            SCOPED_TRACE(std::string(c.what) + (allocationFails ? ", no heap block" : ", with a heap block"));
+            FakeSystem fresh;
+            UseSystemServices(&fresh);
+            fresh.AddDrive('D', SYS_DRIVE_FIXED, 1ull << 30);
+            fresh.SetValue(c.key, c.value, SYS_REG_MULTI_SZ, c.bytes);
+            fresh.CreateKey(kRunServices);
+            if (allocationFails) fresh.FailOperation("LocalAlloc");
+            c.run();
+            ASSERT_EQ(1u, fresh.CallsOf("LocalAlloc").size()) << fresh.Dump();
+            EXPECT_EQ(0u, fresh.OpenKeyCount()) << fresh.Dump();
+            EXPECT_EQ(0u, fresh.HeapBlockCount());
+            if (allocationFails) {
+                EXPECT_TRUE(fresh.CallsOf("RegSetValueExA").empty()) << fresh.Dump();
+                const FakeSystem::RegValue* kept = fresh.Value(c.key, c.value);
+                EXPECT_TRUE(kept && kept->data == c.bytes) << fresh.Dump();
+            } else {
+                const FakeSystem::RegValue* after = fresh.Value(c.movedTo ? c.movedTo : c.key, c.value);
+                ASSERT_TRUE(after != 0) << fresh.Dump();
+                EXPECT_EQ(c.bytes.substr(1), after->data.substr(1)) << "the value is read and written whole";
+            }
+        }
     }
     UseSystemServices(&sys);
 }

@@ -177,6 +177,50 @@ TEST_F(UninstallTest, RefusalsKeepTheMarkerAndRemoveOnlyAnEmptyDataDirectory) {
     UseSystemServices(&sys);
 }
 
+// With the system directory unknown, a removal composed on it would name a
+// file at the root of the current drive, which install never puts there
+// (it refuses that copy): such files are someone else's and stay, attributes
+// and all.
+TEST_F(UninstallTest, AnUnknownSystemDirectoryRemovesNothingAtTheRootOfTheCurrentDrive) {
+    const struct {
+        const char* what;
+        unsigned code;
+    } cases[] = {{"9x", 7}, {"XP", 32}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        FakeSystem fresh;
+        UseSystemServices(&fresh);
+        if (c.code >= 10) fresh.UseNtFamily();
+        fresh.CreateKey(kMarker);
+        const char* foreign[] = {"E:\\SCSIKRN.VXD", "E:\\SCSIKRN.SYS", "E:\\iosubsys\\v98.vxd",
+                                 "E:\\drivers\\VNT.sys"};
+        for (const char* path : foreign) fresh.WriteFile(path, "not ours", 0x21);
+        fresh.FailOperation("GetSystemDirectoryA");
+        RecordingView v;
+        ErrorFlag = 0;
+        WindowsKind = c.code;
+        RunUninstall(v);
+        for (const char* path : foreign)
+            EXPECT_EQ(0x21u, fresh.FileAttributes(path)) << path << " was touched\n" << fresh.Dump();
+        EXPECT_FALSE(fresh.HasKey(kMarker)) << "the uninstall still completes";
+    }
+    UseSystemServices(&sys);
+}
+
+TEST_F(UninstallTest, TheMarkerIsGoneWhileTheMessageShowsAndTheRestartComesAfter) {
+    Installed9x();
+    bool markerWhileShown = true;
+    size_t restartsWhileShown = 99;
+    view.onMessage = [&](const RecordingView::Message&) {
+        markerWhileShown = sys.HasKey(kMarker);
+        restartsWhileShown = sys.restartRequests.size();
+    };
+    RunUninstall(view);
+    EXPECT_FALSE(markerWhileShown) << "the marker was still there while the success message was shown";
+    EXPECT_EQ(0u, restartsWhileShown) << "the restart was requested before the message was dismissed";
+    EXPECT_EQ(1u, sys.restartRequests.size());
+}
+
 TEST_F(UninstallTest, TheDialogEndsAfterTheMessageAndTheRestart) {
     Installed9x();
     RunUninstall(view);

@@ -189,6 +189,48 @@ TEST_F(ClassifyTest, ProductTypeTooLongForItsBufferCountsAsNotRead) {
     EXPECT_EQ(10u, WindowsKind);
 }
 
+// "ProductType" is read into 80 bytes: a value of 80 bytes is read when its
+// zero is among them; without one, or with 81 bytes, it does not fit and is
+// not read, so nothing is compared and the edition stays unknown.
+TEST_F(ClassifyTest, ProductTypeAtTheEdgeOfItsBuffer) {
+    const struct {
+        const char* what;
+        std::string bytes;
+        unsigned code;
+    } cases[] = {
+        {"80 bytes with the zero inside", std::string("WinNT") + std::string(75, '\0'), 12},
+        {"80 bytes without a zero", std::string("WinNT") + std::string(75, ' '), 10},
+        {"81 bytes", std::string("WinNT") + std::string(76, '\0'), 10},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        FakeSystem fresh;
+        UseSystemServices(&fresh);
+        fresh.SetVersion(SYS_VER_PLATFORM_WIN32_NT, 4, 0, "");
+        fresh.extendedAccepted = false;
+        fresh.SetValue("SYSTEM\\CurrentControlSet\\Control\\ProductOptions", "ProductType", SYS_REG_SZ, c.bytes);
+        ClassifyWindows();
+        EXPECT_EQ(c.code, WindowsKind) << fresh.Dump();
+        EXPECT_EQ(c.code == 12, !fresh.CallsOf("lstrcmpiA").empty()) << "compared only when read";
+    }
+    UseSystemServices(&sys);
+}
+
+// A "Version" stored without its terminating zero still fits the 40-byte
+// buffer when it is shorter: it is shown as stored.
+TEST_F(ClassifyTest, VersionWithoutItsZeroIsShownAsStored) {
+    const std::string texts[] = {"Windows 98", std::string(39, 'W')};
+    for (const std::string& text : texts) {
+        SCOPED_TRACE(text.size());
+        FakeSystem fresh;
+        UseSystemServices(&fresh);
+        fresh.SetValue("Software\\Microsoft\\Windows\\CurrentVersion", "Version", SYS_REG_SZ, text);
+        WindowsKind = 2;
+        EXPECT_EQ(text, WindowsDisplayName()) << fresh.Dump();
+    }
+    UseSystemServices(&sys);
+}
+
 TEST_F(ClassifyTest, BothVersionQueriesFailing) {
     sys.versionFails = true;
     WindowsKind = 0;
