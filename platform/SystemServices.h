@@ -11,7 +11,7 @@
 
 // Opaque handles. A registry key handle has the value of an HKEY.
 typedef struct SysRegKey_* RegKey;
-typedef struct SysFile_* FileStream;        // an open file: a FILE* of the runtime, a HANDLE in the program
+typedef struct SysFile_* FileStream;        // a file open for reading: a file HANDLE
 typedef struct SysHandle_* SysHandle;       // a process or token HANDLE
 typedef struct SysMalloc_* ShellAllocator;  // an IMalloc*
 typedef struct SysIdList_* ItemIdList;      // a PIDLIST_ABSOLUTE
