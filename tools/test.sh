@@ -42,7 +42,10 @@ count() {
     f=${f:-0}
     # A stage that failed, or that ran nothing at all (Wine can fail to load
     # a program and still exit 0), counts as failed.
-    [ "$rc" -ne 0 ] || [ $((p + f)) -eq 0 ] && [ "$f" -eq 0 ] && { f=1; rc=1; }
+    if [ "$f" -eq 0 ] && { [ "$rc" -ne 0 ] || [ $((p + f)) -eq 0 ]; }; then
+        f=1
+        rc=1
+    fi
     passed=$((passed + p))
     failed=$((failed + f))
     echo "$3: $p passed, $f failed"
