@@ -1,8 +1,6 @@
-# Builds the three configurations of the one source tree:
+# Builds the two configurations of the one source tree:
 #   build/host   the setup logic and its tests (g++, sanitizers)
 #   build/win32  the product, build/win32/Setup.exe, and its 32-bit test programs
-#   build/win64  the same for x86_64 Windows, only for a machine that cannot
-#                execute 32-bit programs (make win64)
 JOBS ?= 2
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=MinSizeRel
 
@@ -16,11 +14,7 @@ win32:
 	cmake -S . -B build/win32 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake $(CMAKE_FLAGS) >/dev/null
 	cmake --build build/win32 -j $(JOBS)
 
-win64:
-	cmake -S . -B build/win64 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake $(CMAKE_FLAGS) >/dev/null
-	cmake --build build/win64 -j $(JOBS)
-
 clean:
 	rm -rf build
 
-.PHONY: all host win32 win64 clean
+.PHONY: all host win32 clean

@@ -24,34 +24,21 @@ BENCH_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 BENCH_REPO=$(cd "$BENCH_DIR/.." && pwd)
 BENCH_OUT=${BENCH_OUT:-$BENCH_REPO/build/bench}
 
-# What runs: the 32-bit product, with 32-bit helpers, under Wine's 32-bit
-# half in a 32-bit prefix (win32). Only where this machine cannot execute
-# 32-bit programs, the x86_64 build of the same sources under wine64 in a
-# 64-bit prefix (win64): the logic is proven there, the product is not.
-# bench_arch tells which this machine can do.
-bench_arch() {
-    local out
-    out=$(/usr/lib/wine/wine --version 2>/dev/null) && [ "${out#wine-}" != "$out" ] && { echo win32; return; }
-    echo win64
-}
-BENCH_ARCH=${BENCH_ARCH:-$(bench_arch)}
-BENCH_BUILD=$BENCH_REPO/build/$BENCH_ARCH
-if [ "$BENCH_ARCH" = win32 ]; then
-    export WINEARCH=win32
-    BENCH_WINE=${BENCH_WINE:-/usr/lib/wine/wine}
-    BENCH_MINGW=i686-w64-mingw32
-else
-    export WINEARCH=win64
-    BENCH_WINE=${BENCH_WINE:-/usr/lib/wine/wine64}
-    BENCH_MINGW=x86_64-w64-mingw32
-fi
+# What runs: the 32-bit product, with 32-bit helpers of the same build,
+# under Wine's 32-bit half in a 32-bit prefix. Where the kernel cannot
+# execute 32-bit programs, the bench runs inside tools/emu32.sh's namespace,
+# where that half runs under QEMU.
+BENCH_BUILD=$BENCH_REPO/build/win32
+export WINEARCH=win32
+BENCH_WINE=${BENCH_WINE:-/usr/lib/wine/wine}
+BENCH_MINGW=i686-w64-mingw32
 BENCH_WINESERVER=${BENCH_WINESERVER:-/usr/lib/wine/wineserver}
 BENCH_SETUP_EXE=${BENCH_SETUP_EXE:-$BENCH_BUILD/Setup.exe}
 BENCH_DRIVER_EXE=${BENCH_DRIVER_EXE:-}
-BENCH_TEMPLATE=$BENCH_OUT/template-$BENCH_ARCH
+BENCH_TEMPLATE=$BENCH_OUT/template-win32
 BENCH_SHOTS=$BENCH_OUT/shots
 # Bump when the template recipe changes: an older template is then rebuilt.
-BENCH_TEMPLATE_RECIPE="bench template 3 $BENCH_ARCH"
+BENCH_TEMPLATE_RECIPE="bench template 3 win32"
 
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
@@ -92,7 +79,7 @@ bench_build_driver() {
         BENCH_DRIVER_EXE=$built
         return 0
     fi
-    BENCH_DRIVER_EXE=$BENCH_OUT/driver-$BENCH_ARCH.exe
+    BENCH_DRIVER_EXE=$BENCH_OUT/driver-win32.exe
     mkdir -p "$BENCH_OUT"
     if [ ! -e "$BENCH_DRIVER_EXE" ] || [ "$src" -nt "$BENCH_DRIVER_EXE" ]; then
         "$BENCH_MINGW-g++" -O1 -static -o "$BENCH_DRIVER_EXE" "$src" -luser32 -lgdi32 -lcomctl32 || return 1
@@ -102,7 +89,7 @@ bench_build_driver() {
 # Builds the stand-in dialog of the self-test and makes it the program
 # under test.
 bench_build_selftest() {
-    local dir=$BENCH_OUT/selftest-$BENCH_ARCH src=$BENCH_DIR/selftest
+    local dir=$BENCH_OUT/selftest-win32 src=$BENCH_DIR/selftest
     mkdir -p "$dir"
     if [ ! -e "$dir/Setup.exe" ] || [ "$src/dialog.cpp" -nt "$dir/Setup.exe" ] || [ "$src/dialog.rc" -nt "$dir/Setup.exe" ]; then
         "$BENCH_MINGW-windres" "$src/dialog.rc" -O coff -o "$dir/dialog.res" &&
@@ -550,7 +537,7 @@ drive() {
     local script=$BENCH_SCEN_DIR/script-$n.txt log=$BENCH_SCEN_DIR/driver-$n.log shots=$BENCH_SCEN_DIR/shots-$n
     cat >"$script"
     if [ ! -f "$BENCH_SETUP_EXE" ]; then
-        _bench_setup_failed "drive" "no program to test: $BENCH_SETUP_EXE does not exist (make $BENCH_ARCH)"
+        _bench_setup_failed "drive" "no program to test: $BENCH_SETUP_EXE does not exist (make win32)"
         return 1
     fi
     # shellcheck disable=SC2119

@@ -1,6 +1,6 @@
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR i686)
-# The posix thread model, as for x86_64: GoogleTest needs std::mutex. The
+# The posix thread model: GoogleTest needs std::mutex. The
 # product uses neither threads nor the runtime, so the model does not reach it.
 set(CMAKE_C_COMPILER i686-w64-mingw32-gcc-posix)
 set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++-posix)

@@ -1,7 +1,6 @@
-# The Windows builds: Setup.exe for i686 (the product) and the programs that
-# test it under Wine (the contract tests, the Wine helpers, the bench
-# driver); the same for x86_64, only for a machine whose Wine cannot run
-# 32-bit programs.
+# The Windows build: Setup.exe for i686 (the product) and the 32-bit
+# programs that test it under Wine (the contract tests, the Wine helpers,
+# the bench driver).
 set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 
 add_executable(Setup WIN32

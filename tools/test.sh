@@ -3,33 +3,56 @@
 #   1. the unit tests of the setup logic and the contract tests on the fake,
 #      under AddressSanitizer and UndefinedBehaviorSanitizer (Linux)
 #   2. the contract tests on the Win32 implementation, under Wine
-#   3. the static check of the product build/win32/Setup.exe
+#   3. the static check of the product build/win32/Setup.exe, the tests of
+#      the installation medium and of the bench's machine-state reader
 #   4. the bench's self-test, then the end-to-end scenarios of the real
 #      Setup.exe under Wine
-# Under Wine runs the 32-bit build: the product itself, in a 32-bit prefix.
-# On a machine that cannot execute 32-bit programs it says so and runs the
-# x86_64 build of the same sources instead.
+# Every stage under Wine runs the 32-bit product and its 32-bit helpers in a
+# 32-bit prefix: natively where the kernel executes 32-bit programs, else
+# under QEMU emulation (tools/emu32.sh), the whole command re-entering
+# itself once inside the emulation's namespace. Each stage prints its time.
 set -u
 cd "$(dirname "$0")/.."
 root=$(pwd)
 
-bash tools/install-deps.sh || { echo "test: could not install what the tests need"; exit 1; }
-# shellcheck source=bench/lib.sh
-arch=$(source bench/lib.sh && echo "$BENCH_ARCH")
-export BENCH_ARCH=$arch
-if [ "$arch" = win32 ]; then
-    under="Wine, 32-bit product"
-else
-    echo "test: this machine cannot execute 32-bit programs (Wine's 32-bit half does not start), so the Wine tests run the x86_64 build, not the product"
-    under="Wine, x86_64 build, not the product"
+if [ "${EMU32_INSIDE:-}" != 1 ]; then
+    begin=$(date +%s)
+    if ! bash tools/install-deps.sh; then
+        echo "test: could not install what the tests need, or Wine's 32-bit half cannot be had here (above); the product cannot be tested"
+        echo "tests: 0 passed, 1 failed"
+        exit 1
+    fi
+    echo "installs: $(($(date +%s) - begin)) s"
+    if ! bash tools/emu32.sh native; then
+        export TEST_WINE_HOW="32-bit product, Wine emulated by QEMU"
+        exec bash tools/emu32.sh run bash tools/test.sh "$@"
+    fi
 fi
+under="Wine, ${TEST_WINE_HOW:-32-bit product, native Wine}"
+if ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
+    echo "test: Wine's 32-bit half does not start here, so the product cannot be tested"
+    echo "tests: 0 passed, 1 failed"
+    exit 1
+fi
+
+stage_begin=$(date +%s)
+# Seconds since the last call.
+took() {
+    local now
+    now=$(date +%s)
+    echo "($((now - stage_begin)) s)"
+    stage_begin=$now
+}
+
 mkdir -p build
-make host win32 $arch >build/build.log 2>&1 || { tail -40 build/build.log; echo "tests: 0 passed, 1 failed"; exit 1; }
+make host win32 >build/build.log 2>&1 || { tail -40 build/build.log; echo "tests: 0 passed, 1 failed"; exit 1; }
+echo "build: $(took)"
 
 passed=0
 failed=0
 # Adds the counts of a stage's closing line ("... N passed, N failed" or
-# GoogleTest's summary); a stage without one counts as one failure.
+# GoogleTest's summary, or unittest's "Ran N tests"); a stage without one
+# counts as one failure.
 count() {
     local log=$1 rc=$2 p f
     p=$(grep -oE '^\[  PASSED  \] [0-9]+' "$log" | grep -oE '[0-9]+$' | tail -1)
@@ -37,6 +60,11 @@ count() {
     if [ -z "$p$f" ]; then
         p=$(grep -oE '[0-9]+ passed, [0-9]+ failed' "$log" | tail -1 | cut -d' ' -f1)
         f=$(grep -oE '[0-9]+ passed, [0-9]+ failed' "$log" | tail -1 | cut -d' ' -f3)
+    fi
+    if [ -z "$p$f" ] && grep -qE '^Ran [0-9]+ tests?' "$log"; then
+        p=$(grep -oE '^Ran [0-9]+' "$log" | grep -oE '[0-9]+' | tail -1)
+        f=$(grep -E '^FAILED \(' "$log" | grep -oE '(failures|errors)=[0-9]+' | cut -d= -f2 | awk '{ s += $1 } END { print s + 0 }')
+        p=$((p - f))
     fi
     p=${p:-0}
     f=${f:-0}
@@ -48,7 +76,7 @@ count() {
     fi
     passed=$((passed + p))
     failed=$((failed + f))
-    echo "$3: $p passed, $f failed"
+    echo "$3: $p passed, $f failed $(took)"
     [ "$rc" -eq 0 ] || tail -60 "$log"
 }
 
@@ -81,19 +109,21 @@ count build/logs/contract_tests_wine.log $rc "contract_tests ($under)"
 /usr/bin/python3 tests/product/check_product.py build/win32/Setup.exe tests/product/imports.allow >build/logs/product.log 2>&1
 count build/logs/product.log $? "product check"
 grep -E '^size' build/logs/product.log
-/usr/bin/python3 tests/product/test_check_product.py >build/logs/product_selftest.log 2>&1
-rc=$?
-n=$(grep -oE '^Ran [0-9]+' build/logs/product_selftest.log | grep -oE '[0-9]+')
-[ $rc -eq 0 ] && echo "${n:-0} passed, 0 failed" >>build/logs/product_selftest.log
-count build/logs/product_selftest.log $rc "product check self-test"
+for t in tests/product/test_check_product.py tests/medium/test_medium.py tests/tools/test_machine_state.py; do
+    [ -f "$t" ] || continue
+    log=build/logs/$(basename "$t" .py).log
+    /usr/bin/python3 "$t" >"$log" 2>&1
+    count "$log" $? "$(basename "$t" .py)"
+done
 
 # The bench's own checks fail where they must, or a PASS below means nothing.
 bash bench/run.sh -q --selftest >build/logs/bench_selftest.log 2>&1
-count build/logs/bench_selftest.log $? "bench self-test"
+count build/logs/bench_selftest.log $? "bench self-test ($under)"
 
 bash bench/run.sh -q >build/logs/bench.log 2>&1
 rc=$?
-grep -E '^(PASS|FAIL) ' build/logs/bench.log
+grep -E '^(PASS|FAIL|RETRY) ' build/logs/bench.log
+grep -E '^bench: ' build/logs/bench.log | grep -v -E 'passed, [0-9]+ failed'
 count build/logs/bench.log $rc "bench ($under, end to end)"
 
 echo "tests: $passed passed, $failed failed"

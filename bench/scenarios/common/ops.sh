@@ -8,7 +8,7 @@ BENCH_WITNESS_EXE=${BENCH_WITNESS_EXE:-$BENCH_BUILD/endsession_witness.exe}
 # ops <operation>...: one run of setup_ops.exe; its output is in OPS_OUT.
 ops() {
     BENCH_DRIVES=$((BENCH_DRIVES + 1))
-    [ -x "$BENCH_OPS_EXE" ] || { _bench_setup_failed "ops" "no $BENCH_OPS_EXE (make $BENCH_ARCH)"; return 1; }
+    [ -x "$BENCH_OPS_EXE" ] || { _bench_setup_failed "ops" "no $BENCH_OPS_EXE (make win32)"; return 1; }
     if [ -n "$BENCH_REBOOT_NEEDED" ]; then
         _bench_reboot || return 1
     fi
