@@ -148,8 +148,12 @@ _bench_wine() {
     shift
     out=$(mktemp -d) || return 2
     for try in 1 2 3 4 5; do
+        _bench_count_start
         timeout "$seconds" "$BENCH_WINE" "$@" </dev/null >"$out/1" 2>"$out/2"
         rc=$?
+        # A program that did not end in its time: Wine may have stopped
+        # answering (the run may start the scenario again in a fresh prefix).
+        [ $rc -eq 124 ] && [ -d "${BENCH_SCEN_DIR:-}" ] && echo "$*" >>"$BENCH_SCEN_DIR/wine-timeouts"
         _bench_wine_not_started "$out" $rc || break
         _bench_wine_log "$rc, not started (start $try)" "$@"
         [ $try -lt 5 ] && sleep 0.5
@@ -162,6 +166,13 @@ _bench_wine() {
     cat "$out/2" >&2
     rm -rf "$out"
     return $rc
+}
+
+# Every start of a Wine program in a scenario, one line each (the scenario's
+# commands run in subshells, so the count lives in a file).
+_bench_count_start() {
+    [ -d "${BENCH_SCEN_DIR:-}" ] && echo >>"$BENCH_SCEN_DIR/wine-starts"
+    return 0
 }
 
 _bench_wine_not_started() {
@@ -551,7 +562,7 @@ drive() {
     [ -n "$BENCH_RESTART_ARMED" ] || _bench_arm_restart || return 1
     mkdir -p "$shots"
     echo "drive (script $n):"
-    (cd "$shots" && _bench_wine 600 "$BENCH_DRIVER_EXE" "$(_bench_winpath "$script")") >"$log" 2>&1
+    (cd "$shots" && _bench_wine 300 "$BENCH_DRIVER_EXE" "$(_bench_winpath "$script")") >"$log" 2>&1
     local rc=$?
     tr -d '\r' <"$log" | sed 's/^/  /'
     local bmp name

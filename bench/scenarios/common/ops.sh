@@ -35,6 +35,7 @@ expect_ops_output() {
 # end-of-session messages it gets into C:\witness.txt.
 witness_start() {
     rm -f "$WINEPREFIX/drive_c/witness.txt"
+    _bench_count_start
     (cd "$BENCH_SCEN_DIR" && "$BENCH_WINE" "$BENCH_WITNESS_EXE" 'C:\witness.txt' </dev/null >/dev/null 2>&1 &)
     local i
     for i in $(seq 1 100); do
