@@ -14,14 +14,16 @@ esac
 cd "$(dirname "$0")/.."
 root=$(pwd)
 
-bash tools/install-deps.sh || exit 1
+if [ "${EMU32_INSIDE:-}" != 1 ]; then
+    bash tools/install-deps.sh || exit 1
+    # Wine's 32-bit half under QEMU where the kernel cannot run it.
+    bash tools/emu32.sh native || exec bash tools/emu32.sh run bash tools/run.sh "$@"
+fi
 echo "building..."
 mkdir -p build
 # shellcheck source=bench/lib.sh
 source bench/lib.sh
-[ "$BENCH_ARCH" = win32 ] ||
-    echo "run: this machine cannot execute 32-bit programs; running the x86_64 build of Setup, not the product"
-make "$BENCH_ARCH" >build/build-run.log 2>&1 || { tail -30 build/build-run.log; exit 1; }
+make win32 >build/build-run.log 2>&1 || { tail -30 build/build-run.log; exit 1; }
 bench_install_missing && bench_build_driver || exit 1
 interactive=
 [ -n "${DISPLAY:-}" ] && [ -z "${CI:-}" ] && interactive=1
