@@ -36,17 +36,18 @@ if ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
 fi
 
 stage_begin=$(date +%s)
-# Seconds since the last call.
-took() {
+# Sets took to the seconds since the last call, in parentheses.
+lap() {
     local now
     now=$(date +%s)
-    echo "($((now - stage_begin)) s)"
+    took="($((now - stage_begin)) s)"
     stage_begin=$now
 }
 
 mkdir -p build
 make host win32 >build/build.log 2>&1 || { tail -40 build/build.log; echo "tests: 0 passed, 1 failed"; exit 1; }
-echo "build: $(took)"
+lap
+echo "build: $took"
 
 passed=0
 failed=0
@@ -76,7 +77,8 @@ count() {
     fi
     passed=$((passed + p))
     failed=$((failed + f))
-    echo "$3: $p passed, $f failed $(took)"
+    lap
+    echo "$3: $p passed, $f failed $took"
     [ "$rc" -eq 0 ] || tail -60 "$log"
 }
 
