@@ -1,7 +1,7 @@
 # shellcheck shell=bash
 # The end-to-end bench: runs Setup.exe under Wine on an Xvfb display of its
 # own, drives its dialog with bench-driver and checks what it left behind
-# with Wine's own tools and the files of the prefix.
+# from the files of the prefix, read from the host (tools/machine_state.py).
 #
 # Sourced by run.sh. A scenario file (scenarios/*.sh) is sourced in a
 # subshell between bench_scenario_begin and bench_scenario_end and uses:
@@ -206,10 +206,14 @@ bench_template() {
     mkdir -p "$t"
     (
         export WINEPREFIX=$t
+        BENCH_QUEUE=$BENCH_OUT/template-settings.queue
+        BENCH_IMPORTS=0
+        rm -f "$BENCH_OUT"/template-settings*
+        _bench_queue set 'HKCU\Software\Wine\X11 Driver' Managed REG_SZ N
+        _bench_queue set 'HKLM\Software\Wine\Drives' d: REG_SZ hd
+        _bench_queue set 'HKLM\Software\Wine\Drives' e: REG_SZ cdrom
         _bench_wine 300 wineboot -i >/dev/null 2>&1 &&
-            _bench_reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null &&
-            _bench_reg add 'HKLM\Software\Wine\Drives' /v d: /d hd /f >/dev/null &&
-            _bench_reg add 'HKLM\Software\Wine\Drives' /v e: /d cdrom /f >/dev/null &&
+            _bench_import >&2 &&
             mkdir -p "$t/disk_d" "$t/medium" "$t/drive_c/windows/system32/iosubsys" &&
             ln -sfn ../disk_d "$t/dosdevices/d:" &&
             ln -sfn ../medium "$t/dosdevices/e:"
@@ -223,9 +227,19 @@ bench_template() {
     mv "$t" "$BENCH_TEMPLATE"
 }
 
-# Starts a scenario: a fresh copy of the template and a persistent
-# wineserver for it, so that only a restart runs the RunOnce entries (a
-# fresh wineserver start would run them too).
+# _bench_copy_template <dir>: a prefix of its own from the template. The
+# programs and libraries of system32 (nine tenths of its 600 MB, which Wine
+# keeps there only to be found: it loads its own) are hard links to the
+# template's; nothing writes them in place, while a program's own files there
+# are new files of the copy. Everything else is copied.
+_bench_copy_template() {
+    mkdir -p "$1" &&
+        tar -C "$BENCH_TEMPLATE" --exclude=./drive_c/windows/system32 -cf - . | tar -C "$1" -xf - &&
+        cp -a --link "$BENCH_TEMPLATE/drive_c/windows/system32" "$1/drive_c/windows/"
+}
+
+# Starts a scenario: a fresh copy of the template, its machine off until the
+# first Wine program of the scenario boots it (_bench_machine_up).
 bench_scenario_begin() {
     BENCH_SCENARIO=$1
     BENCH_SCEN_DIR=$BENCH_OUT/run/$BENCH_SCENARIO
@@ -233,10 +247,18 @@ bench_scenario_begin() {
     BENCH_CHECKS=0
     BENCH_DRIVES=0
     BENCH_RESTART_ARMED=
-    BENCH_REBOOT_NEEDED=
+    BENCH_REBOOT_NEEDED=1
+    BENCH_BOOT_SETTINGS=
+    BENCH_QUEUE=$BENCH_SCEN_DIR/settings.queue
+    BENCH_IMPORTS=0
+    BENCH_IMPORTS_SEEN=0
+    BENCH_STATE=$BENCH_SCEN_DIR/state.tsv
+    BENCH_STATE_AT=
+    BENCH_STATE_ERR=
     BENCH_NT_REGISTRY_CHANGED=
     BENCH_MEDIUM_DIR=
     BENCH_MEDIUM_READONLY=
+    BENCH_MEDIUM_DISC=
     BENCH_TMPFS=
     _bench_remove_scenario_dir
     mkdir -p "$BENCH_SCEN_DIR" "$BENCH_SHOTS"
@@ -248,17 +270,7 @@ bench_scenario_begin() {
         rm -f "$BENCH_SHOTS/.$BENCH_SCENARIO.list"
     fi
     export WINEPREFIX=$BENCH_SCEN_DIR/prefix
-    cp -a "$BENCH_TEMPLATE" "$WINEPREFIX" || return 1
-    "$BENCH_WINESERVER" -p || return 1
-    _bench_boot
-}
-
-# The first process after a start of the wineserver boots the machine
-# (wineboot starts its services and writes registry keys of its own): let
-# that boot happen and end before the scenario changes any setting.
-_bench_boot() {
-    _bench_reg query 'HKLM\Software\Wine' >/dev/null 2>&1
-    _bench_wait_wineboot
+    _bench_copy_template "$WINEPREFIX" || return 1
 }
 
 bench_scenario_end() {
@@ -309,6 +321,34 @@ _bench_setup_failed() {
 _bench_q() { printf '"%s"' "$1"; }
 
 # ------------------------------------------------------------------ the machine
+#
+# The registry settings of the machine are queued (BENCH_QUEUE, one a line)
+# and go into its registry with one start of regedit right before the next
+# Wine program runs, or at the next check (_bench_import).
+
+# _bench_esc_to <variable> <text>: the text with backslash, tab, line feed
+# and carriage return escaped as \\, \t, \n and \r, the escapes of the queue
+# and of the machine's state that tools/machine_state.py writes.
+_bench_esc_to() {
+    local s=${2//\\/\\\\}
+    s=${s//$'\t'/\\t}
+    s=${s//$'\n'/\\n}
+    s=${s//$'\r'/\\r}
+    printf -v "$1" '%s' "$s"
+}
+
+# _bench_queue set <key> <value> <type> <data> | key <key> | unset <key>
+# <value> | delete <key>: one registry setting, in reg add's terms (an empty
+# value name is the default value).
+_bench_queue() {
+    local line='' sep='' f
+    for f in "$@"; do
+        _bench_esc_to f "$f"
+        line+=$sep$f
+        sep=$'\t'
+    done
+    printf '%s\n' "$line" >>"$BENCH_QUEUE"
+}
 
 # windows <kind>: the Windows that Setup.exe sees.
 #   win95 win98 winme nt40 win2k winxp win2003: Wine's per-program version
@@ -320,15 +360,14 @@ windows() {
     local kind=$1 app='HKCU\Software\Wine\AppDefaults\Setup.exe'
     case $kind in
     win95 | win98 | winme | nt40 | win2k | winxp | win2003)
-        _bench_reg add "$app" /v Version /d "$kind" /f >/dev/null ||
-            _bench_setup_failed "windows $kind" "reg add of the program's version failed"
+        _bench_queue set "$app" Version REG_SZ "$kind"
         return
         ;;
     win7)
-        _bench_reg delete "$app" /v Version /f >/dev/null 2>&1
+        _bench_queue unset "$app" Version
         # The registry of a fresh prefix, when a server kind changed it.
         [ -n "$BENCH_NT_REGISTRY_CHANGED" ] || return 0
-        _bench_nt_registry 6.1 7601 "Service Pack 1" 0x100 WinNT || return 1
+        _bench_nt_registry 6.1 7601 "Service Pack 1" 0x100 WinNT
         BENCH_NT_REGISTRY_CHANGED=
         return 0
         ;;
@@ -346,7 +385,7 @@ windows() {
     ws) product=WinNT ;;
     *) _bench_setup_failed "windows $kind" "unknown kind"; return 1 ;;
     esac
-    _bench_reg delete "$app" /v Version /f >/dev/null 2>&1
+    _bench_queue unset "$app" Version
     BENCH_NT_REGISTRY_CHANGED=1
     _bench_nt_registry "$version" "$build" "$csd" "$sp" "$product"
 }
@@ -355,32 +394,35 @@ windows() {
 # program has no version setting of its own.
 _bench_nt_registry() {
     local nt='HKLM\Software\Microsoft\Windows NT\CurrentVersion'
-    _bench_reg add "$nt" /v CurrentVersion /d "$1" /f >/dev/null &&
-        _bench_reg add "$nt" /v CurrentBuildNumber /d "$2" /f >/dev/null &&
-        _bench_reg add "$nt" /v CSDVersion /d "$3" /f >/dev/null &&
-        _bench_reg add 'HKLM\System\CurrentControlSet\Control\Windows' /v CSDVersion /t REG_DWORD /d "$4" /f >/dev/null &&
-        _bench_reg add 'HKLM\System\CurrentControlSet\Control\ProductOptions' /v ProductType /d "$5" /f >/dev/null ||
-        _bench_setup_failed "windows $*" "reg add of the version registry failed"
+    _bench_queue set "$nt" CurrentVersion REG_SZ "$1"
+    _bench_queue set "$nt" CurrentBuildNumber REG_SZ "$2"
+    _bench_queue set "$nt" CSDVersion REG_SZ "$3"
+    _bench_queue set 'HKLM\System\CurrentControlSet\Control\Windows' CSDVersion REG_DWORD "$4"
+    _bench_queue set 'HKLM\System\CurrentControlSet\Control\ProductOptions' ProductType REG_SZ "$5"
 }
 
 # marker present|absent: the key that says the product is installed.
 marker() {
     case $1 in
-    present) _bench_reg add "$BENCH_MARKER_KEY" /f >/dev/null || _bench_setup_failed "marker present" "reg add failed" ;;
-    absent) _bench_reg delete "$BENCH_MARKER_KEY" /f >/dev/null 2>&1; return 0 ;;
+    present) _bench_queue key "$BENCH_MARKER_KEY" ;;
+    absent) _bench_queue delete "$BENCH_MARKER_KEY" ;;
     *) _bench_setup_failed "marker $1" "expected present or absent" ;;
     esac
 }
 
 # reg_set <key> <value> <type> <data>: a registry value of the machine (reg
-# add syntax: REG_SZ, REG_DWORD, REG_MULTI_SZ with \0 between strings, ...).
+# add syntax: REG_SZ, REG_EXPAND_SZ, REG_DWORD, REG_BINARY, REG_MULTI_SZ with
+# \0 between strings, REG_NONE). reg_key makes a key; reg_unset and
+# reg_delete_key delete a value and a key (with its subkeys); a value of a
+# key that does not exist leaves that key behind, empty (regedit opens the
+# key to delete the value).
 reg_set() {
-    _bench_reg add "$1" /v "$2" /t "$3" /d "$4" /f >/dev/null ||
-        _bench_setup_failed "reg_set $*" "reg add failed"
+    [ $# -eq 4 ] || { _bench_setup_failed "reg_set $*" "expected <key> <value> <type> <data>"; return 1; }
+    _bench_queue set "$@"
 }
-reg_key() { _bench_reg add "$1" /f >/dev/null || _bench_setup_failed "reg_key $1" "reg add failed"; }
-reg_unset() { _bench_reg delete "$1" /v "$2" /f >/dev/null 2>&1; return 0; }
-reg_delete_key() { _bench_reg delete "$1" /f >/dev/null 2>&1; return 0; }
+reg_key() { _bench_queue key "$1"; }
+reg_unset() { _bench_queue unset "$1" "$2"; }
+reg_delete_key() { _bench_queue delete "$1"; }
 
 # The text of a file of the sample medium, named in any letter case.
 _bench_medium_text() {
@@ -403,6 +445,7 @@ medium() {
         esac
     done
     BENCH_MEDIUM_DIR=$WINEPREFIX/medium
+    BENCH_MEDIUM_DISC=
     chmod -R u+w "$BENCH_MEDIUM_DIR" 2>/dev/null
     rm -rf "${BENCH_MEDIUM_DIR:?}"/*
     mkdir -p "$BENCH_MEDIUM_DIR"
@@ -425,9 +468,30 @@ medium_add() {
     for m in "${BENCH_MEDIUM_FILES[@]}"; do [ "${m,,}" = "${1,,}" ] && f=$m; done
     # shellcheck disable=SC2119
     [ -n "$BENCH_MEDIUM_DIR" ] || medium
+    [ -z "$BENCH_MEDIUM_DISC" ] || { _bench_setup_failed "medium_add $1" "the medium is a disc"; return 1; }
     if ! mkdir -p "$BENCH_MEDIUM_DIR/$(dirname "$f")" || ! _bench_medium_text "$f" >"$BENCH_MEDIUM_DIR/$f"; then
         _bench_setup_failed "medium_add $1" "could not write the file"
     fi
+}
+
+# medium_disc: drive E: (a CD-ROM drive) holds the installation disc that
+# tools/medium.sh makes, as a disc gives its files: extracted from the image
+# by xorriso, named as its Joliet tree names them, every file and folder
+# read-only. Setup.exe is the disc's own, which must be the program under
+# test. The image: BENCH_DISC, made once per run by run.sh.
+medium_disc() {
+    local image=${BENCH_DISC:-$BENCH_OUT/medium.iso}
+    [ -f "$image" ] || { _bench_setup_failed "medium_disc" "no disc image $image (tools/medium.sh)"; return 1; }
+    BENCH_MEDIUM_DIR=$WINEPREFIX/medium
+    chmod -R u+w "$BENCH_MEDIUM_DIR" 2>/dev/null
+    rm -rf "$BENCH_MEDIUM_DIR"
+    if ! xorriso -osirrox on -indev "$image" -extract / "$BENCH_MEDIUM_DIR" >"$BENCH_SCEN_DIR/xorriso.log" 2>&1; then
+        _bench_setup_failed "medium_disc" "xorriso could not extract $image (see xorriso.log)"
+        return 1
+    fi
+    BENCH_MEDIUM_DISC=$image
+    cmp -s "$BENCH_MEDIUM_DIR/Setup.exe" "$BENCH_SETUP_EXE" ||
+        _bench_setup_failed "medium_disc" "the disc's Setup.exe is not $BENCH_SETUP_EXE"
 }
 
 # disk_d fixed [--free-mb <n>] | cdrom | none: drive D:. Fixed is a
@@ -439,17 +503,16 @@ disk_d() {
     shift
     local drives='HKLM\Software\Wine\Drives' dir=$WINEPREFIX/disk_d
     # Wine's mount manager reads the drive types when the machine boots.
-    BENCH_REBOOT_NEEDED=1
+    BENCH_BOOT_SETTINGS=1
     case $kind in
     none)
         rm -f "$WINEPREFIX/dosdevices/d:"
-        _bench_reg delete "$drives" /v d: /f >/dev/null 2>&1
+        _bench_queue unset "$drives" d:
         return 0
         ;;
     fixed | cdrom)
         ln -sfn ../disk_d "$WINEPREFIX/dosdevices/d:"
-        _bench_reg add "$drives" /v d: /d "$([ "$kind" = fixed ] && echo hd || echo cdrom)" /f >/dev/null ||
-            { _bench_setup_failed "disk_d $kind" "reg add failed"; return 1; }
+        _bench_queue set "$drives" d: REG_SZ "$([ "$kind" = fixed ] && echo hd || echo cdrom)"
         ;;
     *) _bench_setup_failed "disk_d $kind" "expected fixed, cdrom or none"; return 1 ;;
     esac
@@ -484,6 +547,8 @@ ini_set() {
         END { if (!done) { if (!seen) print "[386Enh]"; print key "=" value } }' |
         sed 's/$/\r/' >"$file.new" && mv "$file.new" "$file" ||
         _bench_setup_failed "ini_set $1 $2" "could not write system.ini"
+    # The checks read system.ini anew.
+    BENCH_STATE_AT=
 }
 
 # ------------------------------------------------------------------ the run
@@ -507,31 +572,128 @@ _bench_wait_wineboot() {
     return 1
 }
 
-# The restart detector: a RunOnce entry that writes a flag file. Only a
-# restart (wineboot --end-session without --shutdown) runs it, since the
-# wineserver of the scenario stays up.
-_bench_arm_restart() {
-    # The machine has booted (bench_scenario_begin, _bench_reboot), so the
-    # boot's own run of RunOnce is over before the entry is written.
-    rm -f "$WINEPREFIX/drive_c/bench-restart.flag"
-    _bench_reg add "$BENCH_RUNONCE_KEY" /v bench-restart \
-        /d "cmd.exe /c echo restarted>$BENCH_FLAG_WIN" /f >/dev/null ||
-        { _bench_setup_failed "restart detector" "reg add of the RunOnce entry failed"; return 1; }
-    BENCH_RESTART_ARMED=1
+# The machine runs from its boot to _bench_machine_down. A Wine start while
+# it is off (BENCH_REBOOT_NEEDED) boots it: with a fresh wineserver, the
+# first program waits for wineboot, which starts the services (the mount
+# manager reads the drive types then) and runs the RunOnce entries. Ending
+# the wineserver writes the registry files, which the checks read.
+
+# The restart detector: a RunOnce entry that writes a flag file. While the
+# machine runs, only a restart (wineboot --end-session without --shutdown)
+# runs it, since the scenario's wineserver stays up (wineserver -p); a boot
+# runs it too, so it is written after each boot (_bench_machine_up).
+BENCH_RESTART_FLAG=drive_c/bench-restart.flag
+
+# _bench_machine_up [--settings]: the machine ready for a Wine program: the
+# queued settings in its registry and the restart detector armed (with
+# --settings: only the settings), booting it first when it is off. One
+# regedit start does it all; the boot happens before regedit's own code
+# runs. Drive types are read at boot only: after disk_d the settings go in
+# first and the machine is turned off again, for the boot that follows.
+_bench_machine_up() {
+    local settings_only='' booting=$BENCH_REBOOT_NEEDED had_flag='' rc=0
+    [ "${1:-}" = --settings ] && settings_only=1
+    if [ -n "$BENCH_BOOT_SETTINGS" ]; then
+        BENCH_BOOT_SETTINGS=
+        _bench_machine_up --settings && _bench_machine_down || return 1
+        [ -z "$settings_only" ] || return 0
+        booting=$BENCH_REBOOT_NEEDED
+    fi
+    if [ -z "$settings_only" ] && [ -z "$BENCH_RESTART_ARMED" ]; then
+        _bench_queue set "$BENCH_RUNONCE_KEY" bench-restart REG_SZ "cmd.exe /c echo restarted>$BENCH_FLAG_WIN"
+    fi
+    if [ -n "$booting" ]; then
+        [ -e "$WINEPREFIX/$BENCH_RESTART_FLAG" ] && had_flag=1
+        # A wineserver of the prefix still there (a query of a scenario's own)
+        # ends first: the boot needs a fresh one, kept up.
+        "$BENCH_WINESERVER" -k 2>/dev/null
+        "$BENCH_WINESERVER" -w
+        "$BENCH_WINESERVER" -p || { _bench_setup_failed "boot" "wineserver -p failed"; return 1; }
+        BENCH_REBOOT_NEEDED=
+    fi
+    # The boot runs the RunOnce entries: the only one is the detector's, left
+    # from before the machine was turned off, and no restart. cmd.exe cannot
+    # start in the booting program's processes, which saves its start.
+    local overrides=$WINEDLLOVERRIDES
+    [ -n "$booting" ] && overrides="$overrides;cmd.exe=d"
+    if [ -s "$BENCH_QUEUE" ]; then
+        WINEDLLOVERRIDES=$overrides _bench_import || rc=1
+    elif [ -n "$booting" ]; then
+        WINEDLLOVERRIDES=$overrides _bench_reg query 'HKLM\Software\Wine' >/dev/null 2>&1
+    fi
+    if [ -n "$booting" ]; then
+        _bench_wait_wineboot
+        # A flag all the same written by this boot: no restart.
+        [ -n "$had_flag" ] || rm -f "$WINEPREFIX/$BENCH_RESTART_FLAG"
+    fi
+    [ $rc -eq 0 ] && [ -z "$settings_only" ] && BENCH_RESTART_ARMED=1
+    return $rc
 }
 
-# A new boot of the emulated machine: a new wineserver, so its services
-# start again and read their settings. Ends every program of the prefix.
-_bench_reboot() {
+# _bench_machine_down: the machine off, once a restart in progress has
+# ended: its wineserver ends and writes the registry files. 1 when
+# wineboot still ran after 20 s (it is ended too).
+_bench_machine_down() {
+    local rc=0
+    _bench_wait_wineboot || rc=1
     "$BENCH_WINESERVER" -k 2>/dev/null
     "$BENCH_WINESERVER" -w
-    "$BENCH_WINESERVER" -p || { _bench_setup_failed "reboot" "wineserver -p failed"; return 1; }
-    _bench_boot
-    BENCH_REBOOT_NEEDED=
+    BENCH_REBOOT_NEEDED=1
     BENCH_RESTART_ARMED=
+    return $rc
+}
+
+# _bench_import: the queued settings into the registry, with one regedit
+# start (which boots the machine when it is off) of a .reg file written by
+# tools/machine_state.py. The queue and the .reg file stay in the
+# scenario's folder as settings-<n>.queue and settings-<n>.reg. regedit /s
+# exits with 0 whatever happened and passes over lines it cannot read, so
+# its last setting, BENCH_IMPORT_KEY, tells the next reading of the
+# machine's state (_bench_settle) that the whole file went in.
+BENCH_IMPORT_KEY='HKCU\Software\Wine\Bench'
+_bench_import() {
+    BENCH_IMPORTS=$((BENCH_IMPORTS + 1))
+    local base=${BENCH_QUEUE%.queue}-$BENCH_IMPORTS out rc
+    _bench_queue set "$BENCH_IMPORT_KEY" Imported REG_SZ "$(basename "$base.reg")"
+    mv "$BENCH_QUEUE" "$base.queue" || { _bench_setup_failed "registry import" "cannot read the queued settings"; return 1; }
+    if ! out=$(/usr/bin/python3 "$BENCH_REPO/tools/machine_state.py" regfile "$base.queue" "$base.reg" 2>&1); then
+        _bench_setup_failed "registry import $(basename "$base.queue")" "$out"
+        return 1
+    fi
+    out=$(_bench_wine 120 regedit /s "$(_bench_winpath "$base.reg")" 2>&1)
+    rc=$?
+    out=$(tr -d '\r' <<<"$out")
+    if [ $rc -ne 0 ] || [ -n "$out" ]; then
+        _bench_setup_failed "registry import $(basename "$base.reg")" "regedit /s exited with $rc${out:+: $(tr '\n' ' ' <<<"$out")}"
+        return 1
+    fi
+}
+
+# _bench_arm_restart: the restart detector armed anew (any flag of an
+# earlier restart removed), with the queued settings.
+_bench_arm_restart() {
+    rm -f "$WINEPREFIX/$BENCH_RESTART_FLAG"
+    BENCH_RESTART_ARMED=
+    _bench_machine_up
+}
+
+# _bench_reboot: a new boot of the emulated machine at its next Wine start:
+# the queued settings go into its registry, its wineserver ends (writing the
+# registry files), and the next start boots it, so that its services start
+# again and read their settings. Ends every program of the prefix.
+_bench_reboot() {
+    if [ -s "$BENCH_QUEUE" ] || [ -n "$BENCH_BOOT_SETTINGS" ]; then
+        _bench_machine_up --settings || return 1
+    fi
+    _bench_machine_down
 }
 
 _bench_winpath() { local p=${1//\//\\}; printf 'Z:%s' "$p"; }
+
+# A script piped into drive (install_script | drive) runs drive in this
+# shell, not in a subshell, so that its failures and the machine's state it
+# changes count.
+shopt -s lastpipe
 
 # drive [--fails <text>]: copies Setup.exe to the root of the medium and
 # runs the driver with the script read from standard input. With --fails,
@@ -553,13 +715,12 @@ drive() {
     fi
     # shellcheck disable=SC2119
     [ -n "$BENCH_MEDIUM_DIR" ] || medium
-    chmod u+w "$BENCH_MEDIUM_DIR" "$BENCH_MEDIUM_DIR/Setup.exe" 2>/dev/null
-    cp "$BENCH_SETUP_EXE" "$BENCH_MEDIUM_DIR/Setup.exe" || { _bench_setup_failed "drive" "cannot copy Setup.exe"; return 1; }
-    [ -n "$BENCH_MEDIUM_READONLY" ] && chmod a-w "$BENCH_MEDIUM_DIR/Setup.exe"
-    if [ -n "$BENCH_REBOOT_NEEDED" ]; then
-        _bench_reboot || return 1
+    if [ -z "$BENCH_MEDIUM_DISC" ]; then
+        chmod u+w "$BENCH_MEDIUM_DIR" "$BENCH_MEDIUM_DIR/Setup.exe" 2>/dev/null
+        cp "$BENCH_SETUP_EXE" "$BENCH_MEDIUM_DIR/Setup.exe" || { _bench_setup_failed "drive" "cannot copy Setup.exe"; return 1; }
+        [ -n "$BENCH_MEDIUM_READONLY" ] && chmod a-w "$BENCH_MEDIUM_DIR/Setup.exe"
     fi
-    [ -n "$BENCH_RESTART_ARMED" ] || _bench_arm_restart || return 1
+    _bench_machine_up || return 1
     mkdir -p "$shots"
     echo "drive (script $n):"
     (cd "$shots" && _bench_wine 300 "$BENCH_DRIVER_EXE" "$(_bench_winpath "$script")") >"$log" 2>&1
@@ -593,21 +754,59 @@ drive() {
 # driver, so ExitWindowsEx ends no program and runs no RunOnce entry. The
 # program stays open after its request until the script ends it.
 drive_restart_refused() {
-    if [ -n "$BENCH_REBOOT_NEEDED" ]; then
-        _bench_reboot || return 1
-    fi
-    # A reboot needs wineboot, and so does arming the detector: both here, before.
-    [ -n "$BENCH_RESTART_ARMED" ] || _bench_arm_restart || return 1
+    # A boot needs wineboot: here, before.
+    _bench_machine_up || return 1
     WINEDLLOVERRIDES="$WINEDLLOVERRIDES;wineboot.exe=d" drive "$@"
 }
 
 # ------------------------------------------------------------------ the checks
+#
+# Every check reads the machine from the host: its files, and its registry
+# and system.ini through BENCH_STATE, the flat text tools/machine_state.py
+# writes of the prefix (see there). Before the first check after Wine ran,
+# _bench_settle turns the machine off so that the registry files are
+# written; later checks read the same state until Wine runs again.
+
+# _bench_settle: the machine's state in BENCH_STATE, read anew when Wine
+# started since (or ini_set changed system.ini). Settings queued since the
+# last program go into the registry first. 1 when the state cannot be read
+# (why in BENCH_STATE_ERR).
+_bench_settle() {
+    local out
+    [ -n "$BENCH_STATE_AT" ] && [ "$BENCH_STATE_AT" = "$(_bench_wine_starts)" ] && [ -f "$BENCH_STATE" ] && return 0
+    if [ -s "$BENCH_QUEUE" ] || [ -n "$BENCH_BOOT_SETTINGS" ]; then
+        _bench_machine_up --settings
+    fi
+    _bench_machine_down || _bench_setup_failed "settle" "wineboot of the prefix still ran after 20 s"
+    if ! out=$(/usr/bin/python3 "$BENCH_REPO/tools/machine_state.py" dump "$WINEPREFIX" "$BENCH_STATE" 2>&1); then
+        BENCH_STATE_AT=
+        BENCH_STATE_ERR=${out:-machine_state.py failed}
+        return 1
+    fi
+    BENCH_STATE_AT=$(_bench_wine_starts)
+    BENCH_STATE_ERR=
+    if [ "$BENCH_IMPORTS" -gt "${BENCH_IMPORTS_SEEN:-0}" ]; then
+        BENCH_IMPORTS_SEEN=$BENCH_IMPORTS
+        out=settings-$BENCH_IMPORTS.reg
+        _BENCH_REG_DATA=
+        if ! _bench_key "$BENCH_IMPORT_KEY" || ! _bench_value Imported || [ "$_BENCH_REG_DATA" != "$out" ]; then
+            _bench_setup_failed "registry import $out" "regedit /s did not take it whole (the registry says ${_BENCH_REG_DATA:-nothing} went in last)"
+        fi
+    fi
+}
+
+_bench_wine_starts() {
+    local n=0
+    [ -f "$BENCH_SCEN_DIR/wine-starts" ] && n=$(wc -l <"$BENCH_SCEN_DIR/wine-starts")
+    echo "$n"
+}
 
 # expect_restart yes|no: whether Windows was asked to restart since the
 # scenario began (or since the previous expect_restart).
 expect_restart() {
-    local want=$1 flag=$WINEPREFIX/drive_c/bench-restart.flag i
-    if [ "$want" = yes ]; then
+    local want=$1 flag=$WINEPREFIX/$BENCH_RESTART_FLAG i
+    if [ "$want" = yes ] && [ -z "$BENCH_REBOOT_NEEDED" ]; then
+        # The machine runs: the restart may be on its way.
         i=$((${BENCH_RESTART_WAIT:-20} * 10))
         while [ ! -e "$flag" ] && [ $i -gt 0 ]; do
             sleep 0.1
@@ -615,6 +814,7 @@ expect_restart() {
         done
     fi
     _bench_wait_wineboot || { _bench_result "expect_restart $want" "wineboot of the prefix still runs after 20 s"; return; }
+    _bench_settle
     local got=no
     [ -e "$flag" ] && got=yes
     if [ "$want" != yes ] && [ "$want" != no ]; then
@@ -626,7 +826,9 @@ expect_restart() {
     else
         _bench_result "expect_restart no" "expected no restart request, found one (the RunOnce entry ran)"
     fi
-    _bench_arm_restart
+    # Told: the next expect_restart tells of the requests after this one.
+    # The machine is off, so the detector is armed anew at its next boot.
+    rm -f "$flag"
 }
 
 # Prints the host path of an existing Windows path; 1 when it does not
@@ -665,6 +867,7 @@ _bench_host_path() {
 # what that file of the sample medium holds).
 expect_file() {
     local what="expect_file $*" host rc
+    _bench_settle
     host=$(_bench_host_path "$1")
     rc=$?
     if [ $rc -eq 2 ]; then
@@ -682,6 +885,7 @@ expect_file() {
 
 expect_no_file() {
     local host
+    _bench_settle
     if host=$(_bench_host_path "$1"); then
         _bench_result "expect_no_file $1" "expected no such file, found $([ -d "$host" ] && echo a directory || echo the file)"
     else
@@ -691,6 +895,7 @@ expect_no_file() {
 
 expect_dir() {
     local host
+    _bench_settle
     if host=$(_bench_host_path "$1") && [ -d "$host" ]; then
         _bench_result "expect_dir $1"
     else
@@ -700,6 +905,7 @@ expect_dir() {
 
 expect_no_dir() {
     local host
+    _bench_settle
     if host=$(_bench_host_path "$1"); then
         _bench_result "expect_no_dir $1" "expected no directory, found $([ -d "$host" ] && echo it || echo a file)"
     else
@@ -707,119 +913,154 @@ expect_no_dir() {
     fi
 }
 
-# Runs reg query; sets _BENCH_REG_OUT and returns 0 found, 1 absent, 2 error.
-_bench_reg_query() {
-    local out rc
-    out=$(_bench_reg query "$@" 2>&1)
-    rc=$?
-    _BENCH_REG_OUT=$(printf '%s' "$out" | tr -d '\r')
-    [ $rc -eq 0 ] && return 0
-    grep -q 'Unable to find' <<<"$_BENCH_REG_OUT" && return 1
-    return 2
+# _bench_fold_esc <variable> <name>: a key path or name as the state has it:
+# in lower case (ASCII letters, as machine_state.py folds them), escaped.
+_bench_fold_esc() {
+    local LC_ALL=C
+    _bench_esc_to "$1" "${2,,}"
+}
+
+# The values of one key in the state: the links first (L lines), then the
+# key's K line and its V lines. Prints K when the key exists and a line
+# "V<name><stored name><type><data>" (fields split by \037, escaped) a value.
+# shellcheck disable=SC2016
+_BENCH_KEY_AWK='
+function resolve(p,    n, a, moved) {
+    for (n = 0; n < 16; n++) {
+        moved = 0
+        for (a in link)
+            if (p == a || index(p, a "\\\\") == 1) { p = link[a] substr(p, length(a) + 1); moved = 1; break }
+        if (!moved) break
+    }
+    return p
+}
+BEGIN { FS = "\t"; want = ENVIRON["BENCH_KEY"] }
+$1 == "L" { link[$2] = $3; next }
+!resolved { want = resolve(want); resolved = 1 }
+$1 == "K" { if (found) exit; if ($2 == want) { found = 1; print "K" } next }
+found && $1 == "V" && $2 == want { print "V\037" $3 "\037" $4 "\037" $5 "\037" $6 }'
+
+# _bench_key <key>: reads one key (HKLM\..., HKCU\... or their long names)
+# from the machine's state: 0 when it exists, with its values in
+# _BENCH_VTYPE, _BENCH_VDATA (escaped) and _BENCH_VNAME by "v" and the
+# folded, escaped value name; 1 when it does not; 2 when the state cannot be
+# read (why in BENCH_STATE_ERR).
+_bench_key() {
+    unset _BENCH_VTYPE _BENCH_VDATA _BENCH_VNAME
+    declare -gA _BENCH_VTYPE=() _BENCH_VDATA=() _BENCH_VNAME=()
+    _bench_settle || return 2
+    local path
+    _bench_fold_esc path "$1"
+    while [ "${path%\\\\}" != "$path" ]; do path=${path%\\\\}; done
+    case $path in
+    hkey_local_machine | hkey_local_machine\\\\*) path=hklm${path#hkey_local_machine} ;;
+    hkey_current_user | hkey_current_user\\\\*) path=hkcu${path#hkey_current_user} ;;
+    esac
+    case $path in
+    hklm | hklm\\\\* | hkcu | hkcu\\\\*) ;;
+    *) BENCH_STATE_ERR="the bench reads HKLM and HKCU only, not $1"; return 2 ;;
+    esac
+    local found=1 tag name stored type data
+    while IFS=$'\037' read -r tag name stored type data; do
+        if [ "$tag" = K ]; then
+            found=0
+            continue
+        fi
+        _BENCH_VTYPE[v$name]=$type
+        _BENCH_VDATA[v$name]=$data
+        _BENCH_VNAME[v$name]=$stored
+    done < <(BENCH_KEY=$path awk "$_BENCH_KEY_AWK" "$BENCH_STATE")
+    return $found
+}
+
+# _bench_value <name>: one value of the key read by _bench_key, in
+# _BENCH_REG_NAME (as stored), _BENCH_REG_TYPE and _BENCH_REG_DATA (as reg
+# query shows it), _BENCH_REG_ESC (the data escaped); 1 when there is none.
+_bench_value() {
+    local name
+    _bench_fold_esc name "$1"
+    [ -n "${_BENCH_VTYPE[v$name]+set}" ] || return 1
+    _BENCH_REG_TYPE=${_BENCH_VTYPE[v$name]}
+    _BENCH_REG_ESC=${_BENCH_VDATA[v$name]}
+    printf -v _BENCH_REG_DATA '%b' "$_BENCH_REG_ESC"
+    printf -v _BENCH_REG_NAME '%b' "${_BENCH_VNAME[v$name]}"
+}
+
+# _bench_value_is <type> <data>: the value of _bench_value has that type and
+# data (REG_DWORD data may be decimal or 0x hex).
+_bench_value_is() {
+    local data
+    _bench_esc_to data "$2"
+    [ "$_BENCH_REG_TYPE" = "$1" ] || return 1
+    [ "$_BENCH_REG_ESC" = "$data" ] && return 0
+    [ "$1" = REG_DWORD ] && [[ $_BENCH_REG_ESC =~ ^0x[0-9a-f]{1,8}$ ]] || return 1
+    if [[ $2 =~ ^0[xX][0-9a-fA-F]{1,8}$ ]]; then
+        [ $(($2)) -eq $((_BENCH_REG_ESC)) ]
+    elif [[ $2 =~ ^[0-9]{1,10}$ ]]; then
+        [ $((10#$2)) -eq $((_BENCH_REG_ESC)) ]
+    else
+        return 1
+    fi
+}
+
+# _bench_check_value <check text> <value> <type> <data>: one value of the
+# key read by _bench_key.
+_bench_check_value() {
+    if ! _bench_value "$2"; then
+        _bench_result "$1" "expected the value, found no such value"
+    elif ! _bench_value_is "$3" "$4"; then
+        _bench_result "$1" "expected $3 $(_bench_q "$4"), found $_BENCH_REG_TYPE $(_bench_q "$_BENCH_REG_DATA")"
+    else
+        _bench_result "$1"
+    fi
 }
 
 # expect_reg <key> <value> <type> <data>: as reg query shows it (an empty
 # value name is the default value; REG_DWORD data may be decimal or 0x hex;
 # REG_MULTI_SZ strings are joined with \0; REG_BINARY is upper-case hex).
 expect_reg() {
-    local key=$1 name=$2 type=$3 data=$4 what
+    local what
     what="expect_reg $(_bench_q "$1") $(_bench_q "$2") $3 $(_bench_q "$4")"
-    local args=(/v "$name")
-    [ -z "$name" ] && args=(/ve)
-    _bench_reg_query "$key" "${args[@]}"
+    _bench_key "$1"
     case $? in
-    1) _bench_result "$what" "expected the value, found no such $(_bench_reg_query "$key" && echo value || echo key)"; return ;;
-    2) _bench_result "$what" "reg query failed: $_BENCH_REG_OUT"; return ;;
+    0) _bench_check_value "$what" "$2" "$3" "$4" ;;
+    1) _bench_result "$what" "expected the value, found no such key" ;;
+    *) _bench_result "$what" "the machine's state could not be read: $BENCH_STATE_ERR" ;;
     esac
-    # "    <name>    <type>    <data>"
-    local line got_type got_data
-    line=$(grep -m1 '^    ' <<<"$_BENCH_REG_OUT")
-    line=${line#    }
-    line=${line#*    }
-    got_type=${line%%    *}
-    got_data=${line#*    }
-    [ "$got_data" = "$got_type" ] && got_data=
-    if [ "$got_type" = REG_DWORD ] && [ "$type" = REG_DWORD ] && [[ $data =~ ^(0x[0-9a-fA-F]+|[0-9]+)$ ]]; then
-        [ $((data)) -eq $((got_data)) ] && got_data=$data
-    fi
-    if [ "$got_type" != "$type" ] || [ "$got_data" != "$data" ]; then
-        _bench_result "$what" "expected $type $(_bench_q "$data"), found $got_type $(_bench_q "$got_data")"
-    else
-        _bench_result "$what"
-    fi
-}
-
-# The data of one value in the output of reg query <key> (lines
-# "    <name>    <type>    <data>"): sets _BENCH_REG_TYPE and _BENCH_REG_DATA
-# and returns 0, or 1 when the output holds no such value. Names compare
-# without regard to case, as the registry does.
-_bench_reg_value_of() {
-    local out=$1 name=$2 line rest found
-    while IFS= read -r line; do
-        [ "${line:0:4}" = "    " ] || continue
-        rest=${line#    }
-        found=${rest%%    *}
-        if [ "$found" = "$rest" ] || [ "${found,,}" != "${name,,}" ]; then
-            continue
-        fi
-        rest=${rest#*    }
-        _BENCH_REG_TYPE=${rest%%    *}
-        _BENCH_REG_DATA=${rest#*    }
-        [ "$_BENCH_REG_DATA" = "$_BENCH_REG_TYPE" ] && _BENCH_REG_DATA=
-        return 0
-    done <<<"$out"
-    return 1
 }
 
 # expect_reg_values <key> <value> <type> <data> [<value> <type> <data>]...:
-# several values of one key, each checked as expect_reg checks it, with one
-# reg query of the whole key.
+# several values of one key, each checked as expect_reg checks it.
 expect_reg_values() {
-    local key=$1 rc out name type data what
+    local key=$1 rc what
     shift
-    _bench_reg_query "$key"
+    _bench_key "$key"
     rc=$?
-    out=$_BENCH_REG_OUT
     while [ $# -ge 3 ]; do
-        name=$1 type=$2 data=$3
+        what="expect_reg $(_bench_q "$key") $(_bench_q "$1") $2 $(_bench_q "$3")"
+        case $rc in
+        0) _bench_check_value "$what" "$1" "$2" "$3" ;;
+        1) _bench_result "$what" "expected the value, found no such key" ;;
+        *) _bench_result "$what" "the machine's state could not be read: $BENCH_STATE_ERR" ;;
+        esac
         shift 3
-        what="expect_reg $(_bench_q "$key") $(_bench_q "$name") $type $(_bench_q "$data")"
-        if [ $rc -eq 1 ]; then
-            _bench_result "$what" "expected the value, found no such key"
-        elif [ $rc -ne 0 ]; then
-            _bench_result "$what" "reg query failed: $out"
-        elif ! _bench_reg_value_of "$out" "$name"; then
-            _bench_result "$what" "expected the value, found no such value"
-        else
-            if [ "$_BENCH_REG_TYPE" = REG_DWORD ] && [ "$type" = REG_DWORD ] &&
-                [[ $data =~ ^(0x[0-9a-fA-F]+|[0-9]+)$ ]] && [[ $_BENCH_REG_DATA =~ ^(0x[0-9a-fA-F]+|[0-9]+)$ ]]; then
-                [ $((data)) -eq $((_BENCH_REG_DATA)) ] && _BENCH_REG_DATA=$data
-            fi
-            if [ "$_BENCH_REG_TYPE" != "$type" ] || [ "$_BENCH_REG_DATA" != "$data" ]; then
-                _bench_result "$what" "expected $type $(_bench_q "$data"), found $_BENCH_REG_TYPE $(_bench_q "$_BENCH_REG_DATA")"
-            else
-                _bench_result "$what"
-            fi
-        fi
     done
     [ $# -eq 0 ] || _bench_result "expect_reg_values $(_bench_q "$key") $*" "expected <value> <type> <data> triples"
 }
 
 # expect_reg_key_without <key> <value>...: the key exists and holds none of
-# these values, with one reg query of the whole key.
+# these values.
 expect_reg_key_without() {
-    local key=$1 rc out name
+    local key=$1 name
     shift
-    _bench_reg_query "$key"
-    rc=$?
-    out=$_BENCH_REG_OUT
-    case $rc in
+    _bench_key "$key"
+    case $? in
     0) _bench_result "expect_reg_key $(_bench_q "$key")" ;;
     1) _bench_result "expect_reg_key $(_bench_q "$key")" "expected the key, found no such key"; return ;;
-    *) _bench_result "expect_reg_key $(_bench_q "$key")" "reg query failed: $out"; return ;;
+    *) _bench_result "expect_reg_key $(_bench_q "$key")" "the machine's state could not be read: $BENCH_STATE_ERR"; return ;;
     esac
     for name in "$@"; do
-        if _bench_reg_value_of "$out" "$name"; then
+        if _bench_value "$name"; then
             _bench_result "expect_no_reg_value $(_bench_q "$key") $(_bench_q "$name")" \
                 "expected no such value, found $_BENCH_REG_TYPE $(_bench_q "$_BENCH_REG_DATA")"
         else
@@ -829,50 +1070,56 @@ expect_reg_key_without() {
 }
 
 expect_reg_key() {
-    _bench_reg_query "$1"
+    _bench_key "$1"
     case $? in
     0) _bench_result "expect_reg_key $(_bench_q "$1")" ;;
     1) _bench_result "expect_reg_key $(_bench_q "$1")" "expected the key, found no such key" ;;
-    *) _bench_result "expect_reg_key $(_bench_q "$1")" "reg query failed: $_BENCH_REG_OUT" ;;
+    *) _bench_result "expect_reg_key $(_bench_q "$1")" "the machine's state could not be read: $BENCH_STATE_ERR" ;;
     esac
 }
 
 expect_no_reg_key() {
-    _bench_reg_query "$1"
+    _bench_key "$1"
     case $? in
     0) _bench_result "expect_no_reg_key $(_bench_q "$1")" "expected no such key, found it" ;;
     1) _bench_result "expect_no_reg_key $(_bench_q "$1")" ;;
-    *) _bench_result "expect_no_reg_key $(_bench_q "$1")" "reg query failed: $_BENCH_REG_OUT" ;;
+    *) _bench_result "expect_no_reg_key $(_bench_q "$1")" "the machine's state could not be read: $BENCH_STATE_ERR" ;;
     esac
 }
 
+# expect_no_reg_value <key> <value>: no such value (nor key); what is found
+# is shown as reg query shows a value line.
 expect_no_reg_value() {
     local what="expect_no_reg_value $(_bench_q "$1") $(_bench_q "$2")"
-    _bench_reg_query "$1" /v "$2"
+    _bench_key "$1"
     case $? in
-    0) _bench_result "$what" "expected no such value, found: $(grep -m1 '^    ' <<<"$_BENCH_REG_OUT" | sed 's/^ *//')" ;;
+    0)
+        if _bench_value "$2"; then
+            _bench_result "$what" "expected no such value, found: ${_BENCH_REG_NAME:-(Default)}    $_BENCH_REG_TYPE    $_BENCH_REG_DATA"
+        else
+            _bench_result "$what"
+        fi
+        ;;
     1) _bench_result "$what" ;;
-    *) _bench_result "$what" "reg query failed: $_BENCH_REG_OUT" ;;
+    *) _bench_result "$what" "the machine's state could not be read: $BENCH_STATE_ERR" ;;
     esac
 }
 
-# Prints the values of <key> in section [386Enh] of system.ini, one a line
-# (several when the key is there more than once); nothing when absent.
+# Prints the values of <key> in section [386Enh] of system.ini, one a line,
+# each after a "=" (several when the key is there more than once); nothing
+# when absent. Reads the state that _bench_settle read.
 _bench_ini_values() {
-    local file
-    file=$(_bench_host_path 'C:\windows\system.ini') || return 0
-    tr -d '\r' <"$file" | awk -v key="$1" '
-        /^[ \t]*\[/ { s = $0; sub(/^[ \t]*\[/, "", s); sub(/\].*/, "", s); in386 = (tolower(s) == "386enh"); next }
-        in386 && index($0, "=") {
-            k = substr($0, 1, index($0, "=") - 1); gsub(/^[ \t]+|[ \t]+$/, "", k)
-            if (tolower(k) == tolower(key)) print "=" substr($0, index($0, "=") + 1)
-        }'
+    local key line
+    _bench_fold_esc key "$1"
+    BENCH_INI_KEY=$key awk -F'\t' '$1 == "I" && $2 == "386enh" && $3 == ENVIRON["BENCH_INI_KEY"] { print $5 }' \
+        "$BENCH_STATE" | while IFS= read -r line; do printf '=%b\n' "$line"; done
 }
 
 # expect_ini <key> <value>: the key in [386Enh] of C:\windows\system.ini,
 # with exactly that value (an empty one allowed).
 expect_ini() {
     local what="expect_ini $1 $(_bench_q "$2")" values
+    _bench_settle || { _bench_result "$what" "the machine's state could not be read: $BENCH_STATE_ERR"; return; }
     values=$(_bench_ini_values "$1")
     if [ -z "$values" ]; then
         _bench_result "$what" "expected $1=$2 in [386Enh], found no such key"
@@ -887,6 +1134,7 @@ expect_ini() {
 
 expect_no_ini() {
     local values
+    _bench_settle || { _bench_result "expect_no_ini $1" "the machine's state could not be read: $BENCH_STATE_ERR"; return; }
     values=$(_bench_ini_values "$1")
     if [ -n "$values" ]; then
         _bench_result "expect_no_ini $1" "expected no such key in [386Enh], found $1$(head -1 <<<"$values")"
@@ -896,10 +1144,12 @@ expect_no_ini() {
 }
 
 # expect_check_fails <text> <check> [<argument>...]: for the bench's own
-# test: the check must fail, with <text> in its message.
+# test: the check must fail, with <text> in its message. (The machine's
+# state is read here, so that the check in its subshell finds it.)
 expect_check_fails() {
     local text=$1 out
     shift
+    _bench_settle
     out=$("$@")
     if grep -F -- "$text" <<<"$out" | grep -q ': FAIL: '; then
         _bench_result "expect_check_fails $*"

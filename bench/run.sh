@@ -65,6 +65,11 @@ flock -n 9 || give_up "another run uses $BENCH_OUT"
 bench_build_driver || give_up "could not build the driver"
 if [ -n "$selftest" ]; then
     bench_build_selftest || give_up "could not build the self-test programs"
+else
+    # The installation disc of the program under test, for medium_disc.
+    export BENCH_DISC=$BENCH_OUT/medium.iso
+    bash "$BENCH_REPO/tools/medium.sh" -o "$BENCH_DISC" >"$BENCH_OUT/logs/medium.log" 2>&1 ||
+        give_up "could not make the installation disc (see $BENCH_OUT/logs/medium.log)"
 fi
 
 files=()
@@ -90,11 +95,10 @@ fi
 # this shell or its parents, which may carry the same WINEPREFIX.
 kill_prefix() {
     local prefix=$1 env pid self=" $$ $BASHPID $PPID " n=0
-    for env in /proc/[0-9]*/environ; do
+    for env in $(grep -l -z -x -F "WINEPREFIX=$prefix" /proc/[0-9]*/environ 2>/dev/null); do
         pid=${env#/proc/}
         pid=${pid%/environ}
         [ "${self/ $pid /}" = "$self" ] || continue
-        { tr '\0' '\n' <"$env"; } 2>/dev/null | grep -qxF "WINEPREFIX=$prefix" || continue
         kill -KILL "$pid" 2>/dev/null && n=$((n + 1))
     done
     echo $n

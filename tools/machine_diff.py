@@ -12,6 +12,9 @@ import os
 import re
 import sys
 
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import machine_state  # noqa: E402
+
 # Wine's own bookkeeping, which changes on every start.
 NOISE = re.compile(r"(\\Temp\\|\\windows\\logs\\|\.log$|bench-restart\.flag$|\\SYSTEM\\Veltrano Bench)", re.I)
 REG_NOISE = re.compile(r"(\\Wine\\|\\Wow6432Node\\|\\Enum\\|\\Control\\Class\\|DynDaylightTimeZones|\\Perflib\\|\\Wbem\\|"
@@ -20,68 +23,37 @@ REG_NOISE = re.compile(r"(\\Wine\\|\\Wow6432Node\\|\\Enum\\|\\Control\\Class\\|D
 
 def files(prefix):
     out = {}
-    for drive, top in (("C:", "drive_c"), ("D:", "disk_d")):
-        root = os.path.join(prefix, top)
-        for base, dirs, names in os.walk(root):
-            rel = base[len(root):].replace("/", "\\")
-            for d in dirs:
-                out[drive + rel + "\\" + d + "\\"] = "folder"
-            for n in names:
-                path = os.path.join(base, n)
-                if os.path.islink(path):
-                    continue
-                key = drive + rel + "\\" + n
-                try:
-                    with open(path, "rb") as f:
-                        data = f.read(1 << 20)
-                except OSError:
-                    continue
-                ro = "" if os.access(path, os.W_OK) or os.stat(path).st_mode & 0o222 else ", read-only"
-                text = data.decode("latin-1") if len(data) < 80 and data.isascii() else \
-                    hashlib.md5(data).hexdigest()[:8]
-                out[key] = "%d bytes%s: %s" % (len(data), ro, text.strip())
+    for key, path, is_dir in machine_state.drive_entries(prefix):
+        if is_dir:
+            out[key] = "folder"
+            continue
+        try:
+            with open(path, "rb") as f:
+                data = f.read(1 << 20)
+        except OSError:
+            continue
+        ro = "" if os.access(path, os.W_OK) or os.stat(path).st_mode & 0o222 else ", read-only"
+        text = data.decode("latin-1") if len(data) < 80 and data.isascii() else \
+            hashlib.md5(data).hexdigest()[:8]
+        out[key] = "%d bytes%s: %s" % (len(data), ro, text.strip())
     return {k: v for k, v in out.items() if not NOISE.search(k)}
 
 
 def registry(prefix):
+    """The keys of HKEY_LOCAL_MACHINE that have a line of their own in
+    system.reg, each with its values in the file's own notation."""
+    reg = machine_state.Registry()
+    path = os.path.join(prefix, "system.reg")
+    reg.load("HKLM", machine_state.read_text(path), path)
     keys = {}
-    current = None
-    pending = ""
-    with open(os.path.join(prefix, "system.reg"), encoding="latin-1") as f:
-        for line in f:
-            line = line.rstrip("\n")
-            if pending:
-                line = pending + line.strip()
-                pending = ""
-            if line.endswith("\\") and not line.startswith("["):
-                pending = line[:-1]
-                continue
-            m = re.match(r"^\[(.*)\] \d+", line)
-            if m:
-                current = "HKLM\\" + m.group(1).replace("\\\\", "\\")
-                keys[current] = {}
-            elif current and (line.startswith('"') or line.startswith("@")):
-                name, _, value = line.partition("=")
-                if line.startswith('"'):
-                    m = re.match(r'^"((?:[^"\\]|\\.)*)"=(.*)$', line)
-                    name, value = m.group(1).replace("\\\\", "\\"), m.group(2)
-                keys[current][name] = value
+    for key in reg.keys.values():
+        if key.stored:
+            keys[key.path] = {(v.name or "@"): v.wine_text() for v in key.values.values()}
     return {k: v for k, v in keys.items() if not REG_NOISE.search(k)}
 
 
 def system_ini(prefix):
-    path = os.path.join(prefix, "drive_c", "windows", "system.ini")
-    lines, section = {}, ""
-    if os.path.exists(path):
-        with open(path, encoding="latin-1") as f:
-            for line in f:
-                line = line.strip()
-                if line.startswith("["):
-                    section = line
-                elif "=" in line:
-                    k = line.split("=", 1)[0].strip().lower()
-                    lines[section + " " + k] = line
-    return lines
+    return {"%s %s" % (ini.section_line, ini.key.lower()): ini.line for ini in machine_state.system_ini(prefix)}
 
 
 def save(prefix, out):

@@ -210,14 +210,10 @@ expect_nt_files() {
 
 # expect_paging_on <letter> [fresh]: the first paging file of PagingFiles is
 # on that drive, the value a REG_MULTI_SZ. A fresh prefix's REG_SZ is written
-# back byte for byte, without the empty string that ends a REG_MULTI_SZ, and
-# reg query then drops the last character of the text.
+# back byte for byte, without the empty string that ends a REG_MULTI_SZ: the
+# one string is the same (Wine's reg query would show it one character short).
 expect_paging_on() {
-    if [ "${2:-}" = fresh ]; then
-        expect_reg "$MEMORY_KEY" PagingFiles REG_MULTI_SZ "$1:\\pagefile.sys 27 7"
-    else
-        expect_reg "$MEMORY_KEY" PagingFiles REG_MULTI_SZ "$1:\\pagefile.sys 27 77"
-    fi
+    expect_reg "$MEMORY_KEY" PagingFiles REG_MULTI_SZ "$1:\\pagefile.sys 27 77"
 }
 
 # expect_nt_installed <driver file of the medium> [paging|nopaging]: a

@@ -9,10 +9,7 @@ BENCH_WITNESS_EXE=${BENCH_WITNESS_EXE:-$BENCH_BUILD/endsession_witness.exe}
 ops() {
     BENCH_DRIVES=$((BENCH_DRIVES + 1))
     [ -x "$BENCH_OPS_EXE" ] || { _bench_setup_failed "ops" "no $BENCH_OPS_EXE (make win32)"; return 1; }
-    if [ -n "$BENCH_REBOOT_NEEDED" ]; then
-        _bench_reboot || return 1
-    fi
-    [ -n "$BENCH_RESTART_ARMED" ] || _bench_arm_restart || return 1
+    _bench_machine_up || return 1
     local rc
     OPS_OUT=$(cd "$BENCH_SCEN_DIR" && _bench_wine 60 "$BENCH_OPS_EXE" "$@" 2>&1)
     rc=$?
@@ -35,6 +32,7 @@ expect_ops_output() {
 # end-of-session messages it gets into C:\witness.txt.
 witness_start() {
     rm -f "$WINEPREFIX/drive_c/witness.txt"
+    _bench_machine_up || return 1
     _bench_count_start
     (cd "$BENCH_SCEN_DIR" && "$BENCH_WINE" "$BENCH_WITNESS_EXE" 'C:\witness.txt' </dev/null >/dev/null 2>&1 &)
     local i

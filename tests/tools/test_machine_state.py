@@ -1,0 +1,255 @@
+#!/usr/bin/env python3
+"""Tests of tools/machine_state.py on small registry files, system.ini files
+and queues of settings, written here the way the wineserver and the bench
+write them.
+
+Run: python3 tests/tools/test_machine_state.py
+"""
+import os
+import sys
+import tempfile
+import unittest
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, "..", "..", "tools"))
+import machine_state as ms  # noqa: E402
+
+HEADER = "WINE REGISTRY Version 2\n;; All keys relative to REGISTRY\\\\Machine\n\n#arch=win32\n"
+USER_HEADER = "WINE REGISTRY Version 2\n;; All keys relative to REGISTRY\\\\User\\\\S-1-5-21-0-0-0-1000\n\n#arch=win32\n"
+
+
+def hive(body, header=HEADER, root="HKLM"):
+    reg = ms.Registry()
+    reg.load(root, header + body)
+    return reg
+
+
+class Values(unittest.TestCase):
+    # value line of the key [Software\\T] -> name, type, reg query text
+    TABLE = [
+        ('"a"="text"', "a", "REG_SZ", "text"),
+        ('@="default"', "", "REG_SZ", "default"),
+        ('"Path"="C:\\\\WINDOWS\\\\SYSTEM\\\\STATEMGR.EXE"', "path", "REG_SZ", "C:\\WINDOWS\\SYSTEM\\STATEMGR.EXE"),
+        ('"q\\"uote\\\\d"="x"', 'q"uote\\d', "REG_SZ", "x"),
+        ('"say"="\\"hi\\" \\\\o/"', "say", "REG_SZ", '"hi" \\o/'),
+        ('"c"="\\a\\b\\t\\n\\v\\f\\r\\e"', "c", "REG_SZ", "\a\b\t\n\v\f\r\x1b"),
+        ('"oct"="\\012\\0011\\101"', "oct", "REG_SZ", "\n\x011A"),
+        ('"hx"="\\x41\\x00e9\\xe9z\\x"', "hx", "REG_SZ", "A\u00e9\u00e9zx"),
+        ('"cut"="before\\0after"', "cut", "REG_SZ", "before"),
+        ('"x"=str(2):"%SystemRoot%\\\\system32"', "x", "REG_EXPAND_SZ", "%SystemRoot%\\system32"),
+        ('"m"=str(7):"a\\0b c\\0"', "m", "REG_MULTI_SZ", "a\\0b c"),
+        ('"one"=str(7):"C:\\\\pagefile.sys 27 77"', "one", "REG_MULTI_SZ", "C:\\pagefile.sys 27 77"),
+        ('"m7"=hex(7):61,00,00,00,62,00,00,00,00,00', "m7", "REG_MULTI_SZ", "a\\0b"),
+        ('"d"=dword:0000001f', "d", "REG_DWORD", "0x1f"),
+        ('"big"=dword:ffffffff', "big", "REG_DWORD", "0xffffffff"),
+        ('"bin"=hex:00,01,ab', "bin", "REG_BINARY", "0001AB"),
+        ('"empty"=hex:', "empty", "REG_BINARY", ""),
+        ('"long"=hex:00,01,02,\\\n  03,04,\\\n  0a', "long", "REG_BINARY", "00010203040A"),
+        ('"h1"=hex(1):41,00,42,00', "h1", "REG_SZ", "AB"),
+        ('"odd"=hex(1):41,00,42', "odd", "REG_SZ", "A"),
+        ('"h2"=hex(2):25,00,41,00,25,00', "h2", "REG_EXPAND_SZ", "%A%"),
+        ('"q"=hex(b):01,00,00,00,00,00,00,00', "q", "REG_QWORD", "0x1"),
+        ('"n"=hex(0):', "n", "REG_NONE", ""),
+    ]
+
+    def test_value_lines(self):
+        for line, name, type_name, text in self.TABLE:
+            with self.subTest(line=line):
+                reg = hive("\n[Software\\\\T] 1700000000\n#time=1d9\n%s\n" % line)
+                value = reg.value("HKLM\\Software\\T", name)
+                self.assertIsNotNone(value)
+                self.assertEqual((value.type_name, value.text()), (type_name, text))
+
+    def test_names_compare_without_regard_to_case(self):
+        reg = hive('\n[Software\\\\Veltrano Card] 1\n"StaticVxD"="Scsikrn.vxd"\n'
+                   '\n[System\\\\CurrentControlSet\\\\Services\\\\VNT] 1\n"Start"=dword:00000000\n')
+        for key, name in [("HKLM\\software\\VELTRANO CARD", "staticvxd"),
+                          ("HKEY_LOCAL_MACHINE\\Software\\Veltrano Card\\", "STATICVXD"),
+                          ("hklm\\SYSTEM\\currentcontrolset\\services\\vnt", "START")]:
+            with self.subTest(key=key, name=name):
+                self.assertIsNotNone(reg.value(key, name))
+        self.assertIsNone(reg.value("HKLM\\Software\\Veltrano", "StaticVxD"))
+        self.assertIsNone(reg.value("HKCU\\Software\\Veltrano Card", "StaticVxD"))
+
+    def test_key_names(self):
+        # key line -> a key path that must exist (parents exist implicitly)
+        for line, path in [("[Software\\\\a\\[1\\]] 1", "HKLM\\Software\\a[1]"),
+                           ("[Software\\\\b\\]c] 1", "HKLM\\Software\\b]c"),
+                           ("[Software\\\\x\\x00e9\\\\y] 1", "HKLM\\Software\\x\u00e9\\y"),
+                           ("[Software\\\\Deep\\\\Er\\\\Est] 1", "HKLM\\Software\\Deep\\Er"),
+                           ("[Software\\\\Deep\\\\Er\\\\Est] 1", "HKLM\\Software")]:
+            with self.subTest(line=line):
+                self.assertIsNotNone(hive("\n%s\n" % line).key(path))
+        reg = hive("\n[Software\\\\a\\[1\\]] 1\n")
+        self.assertIsNone(reg.key("HKLM\\Software\\a"))
+        self.assertTrue(reg.key("HKLM\\Software\\a[1]").stored)
+        self.assertFalse(reg.key("HKLM\\Software").stored)
+
+    def test_broken_lines_are_reported(self):
+        for line in ['"a"="no end', '"a"=bogus:1', '"a"=dword:xyz', '"noequals"']:
+            with self.subTest(line=line):
+                with self.assertRaises(ValueError):
+                    hive("\n[Software\\\\T] 1\n%s\n" % line)
+
+    def test_links(self):
+        target = ms.utf16("\\Registry\\Machine\\System\\ControlSet001").hex(",")
+        user_target = ms.utf16("\\REGISTRY\\User\\S-1-5-21-0-0-0-1000\\Software\\Real").hex(",")
+        reg = ms.Registry()
+        reg.load("HKLM", HEADER + '\n[System\\\\CurrentControlSet] 1\n#link\n"SymbolicLinkValue"=hex(6):%s\n'
+                 '\n[System\\\\ControlSet001\\\\Services\\\\VNT] 1\n"Start"=dword:00000001\n'
+                 '\n[Software\\\\Alias] 1\n#link\n"SymbolicLinkValue"=hex(6):%s\n' % (target, user_target))
+        reg.load("HKCU", USER_HEADER + '\n[Software\\\\Real] 1\n"x"="y"\n')
+        self.assertEqual(reg.value("HKLM\\SYSTEM\\CurrentControlSet\\Services\\VNT", "Start").text(), "0x1")
+        self.assertEqual(reg.resolve("HKLM\\System\\CurrentControlSet"), "hklm\\system\\controlset001")
+        self.assertEqual(reg.value("HKLM\\Software\\Alias", "x").text(), "y")
+        self.assertIsNone(reg.key("HKLM\\System\\CurrentControlSetX"))
+
+    def test_the_files_own_notation_comes_back(self):
+        # as the wineserver writes values: parsed and written again unchanged
+        for line in ['"a"="text"', '@=""', '"q\\"uote\\\\d"="\\\\\\"x\\""', '"c"="\\t\\n\\r\\e\\a"',
+                     '"o"="\\0011\\1x"', '"h"="\\x00e9a\\xe9z\\x20ac"', '"x"=str(2):"%A%"',
+                     '"m"=str(7):"a\\0b\\0"', '"d"=dword:0000001f', '"b"=hex:00,ff', '"e"=hex:',
+                     '"h1"=hex(1):41,00,42,00', '"z"=hex(1):41', '"q"=hex(b):01,00,00,00,00,00,00,00',
+                     '"dw3"=hex(4):01,02,03']:
+            with self.subTest(line=line):
+                name = "" if line.startswith("@") else ms.unescape(line, 1, '"')[0]
+                value = hive("\n[T] 1\n%s\n" % line).value("HKLM\\T", name)
+                label = "@" if not name else '"%s"' % ms.escape(name, '"')
+                self.assertEqual(label + "=" + value.wine_text(), line)
+
+
+class SystemIni(unittest.TestCase):
+    def test_sections_keys_and_values(self):
+        text = ("woafont=dosapp.fon\r\n[boot]\r\nshell=Explorer.exe\r\n[386Enh]\r\n"
+                "  PagingDrive = d:\r\nMaxPagingFileSize=307200\r\npagingdrive=\r\n"
+                "no key line\r\n[ mci ]\r\nx=a=b\r\n")
+        with tempfile.TemporaryDirectory() as d:
+            path = os.path.join(d, "system.ini")
+            with open(path, "w", newline="") as f:
+                f.write(text)
+            got = [(i.section, i.key, i.value, i.section_line, i.line) for i in ms.read_ini(path)]
+            missing = ms.read_ini(os.path.join(d, "absent.ini"))
+        self.assertEqual(got, [
+            ("", "woafont", "dosapp.fon", "", "woafont=dosapp.fon"),
+            ("boot", "shell", "Explorer.exe", "[boot]", "shell=Explorer.exe"),
+            ("386Enh", "PagingDrive", " d:", "[386Enh]", "PagingDrive = d:"),
+            ("386Enh", "MaxPagingFileSize", "307200", "[386Enh]", "MaxPagingFileSize=307200"),
+            ("386Enh", "pagingdrive", "", "[386Enh]", "pagingdrive="),
+            (" mci ", "x", "a=b", "[ mci ]", "x=a=b"),
+        ])
+        self.assertEqual(missing, [])
+
+
+class Dump(unittest.TestCase):
+    def test_flat_text_of_a_prefix(self):
+        with tempfile.TemporaryDirectory() as prefix:
+            target = ms.utf16("\\Registry\\Machine\\Software\\Real").hex(",")
+            files = {
+                "system.reg": HEADER + '\n[Software\\\\Real\\\\Sub] 1\n"Tab\\tName"="a\\tb\\\\c\\nd"\n@=dword:00000002\n'
+                '\n[Software\\\\Link] 1\n#link\n"SymbolicLinkValue"=hex(6):%s\n' % target,
+                "user.reg": USER_HEADER + '\n[Software\\\\Wine\\\\X11 Driver] 1\n"Managed"="N"\n',
+                os.path.join("drive_c", "windows", "system.ini"): "[386Enh]\r\nPagingDrive=C:\\x\r\n",
+            }
+            for name, text in files.items():
+                os.makedirs(os.path.dirname(os.path.join(prefix, name)), exist_ok=True)
+                with open(os.path.join(prefix, name), "w", newline="") as f:
+                    f.write(text)
+            out = os.path.join(prefix, "state.tsv")
+            ms.dump(prefix, out)
+            with open(out) as f:
+                lines = f.read().split("\n")
+        self.assertEqual(lines[0], "L\thklm\\\\software\\\\link\thklm\\\\software\\\\real")
+        for line in ["K\thklm", "K\thkcu", "K\thklm\\\\software", "K\thklm\\\\software\\\\real\\\\sub",
+                     "V\thklm\\\\software\\\\real\\\\sub\ttab\\tname\tTab\\tName\tREG_SZ\ta\\tb\\\\c\\nd",
+                     "V\thklm\\\\software\\\\real\\\\sub\t\t\tREG_DWORD\t0x2",
+                     "V\thkcu\\\\software\\\\wine\\\\x11 driver\tmanaged\tManaged\tREG_SZ\tN",
+                     "I\t386enh\tpagingdrive\tPagingDrive\tC:\\\\x"]:
+            with self.subTest(line=line):
+                self.assertIn(line, lines)
+        # the values of a key follow its own K line
+        k = lines.index("K\thklm\\\\software\\\\real\\\\sub")
+        self.assertTrue(lines[k + 1].startswith("V\thklm\\\\software\\\\real\\\\sub\t"))
+
+    def test_fields_come_back(self):
+        for text in ["plain", "a\\b", "tab\there", "line\nfeed\r", "\\t literally", ""]:
+            with self.subTest(text=text):
+                self.assertEqual(ms.unfield(ms.field(text)), text)
+        with self.assertRaises(ValueError):
+            ms.unfield("bad \\x escape")
+
+
+class RegFile(unittest.TestCase):
+    # queued setting -> line of the .reg file under its key's section
+    TABLE = [
+        (["set", "HKCU\\Software\\Wine\\AppDefaults\\Setup.exe", "Version", "REG_SZ", "win95"], '"Version"="win95"'),
+        (["set", "HKLM\\K", "*StateMgr", "REG_SZ", "C:\\WINDOWS\\SYSTEM\\STATEMGR.EXE"],
+         '"*StateMgr"="C:\\\\WINDOWS\\\\SYSTEM\\\\STATEMGR.EXE"'),
+        (["set", "HKLM\\K", 'q"uote\\d', "REG_SZ", 'say "hi"'], '"q\\"uote\\\\d"="say \\"hi\\""'),
+        (["set", "HKLM\\K", "", "REG_SZ", "default"], '@="default"'),
+        (["set", "HKLM\\K", "t", "REG_SZ", "a\tb"], '"t"=hex(1):61,00,09,00,62,00,00,00'),
+        (["set", "HKLM\\K", "x", "REG_EXPAND_SZ", "%A%"], '"x"=hex(2):25,00,41,00,25,00,00,00'),
+        (["set", "HKLM\\K", "m", "REG_MULTI_SZ", "a\\0b"], '"m"=hex(7):61,00,00,00,62,00,00,00,00,00'),
+        (["set", "HKLM\\K", "m", "REG_MULTI_SZ", "a\\0"], '"m"=hex(7):61,00,00,00,00,00'),
+        (["set", "HKLM\\K", "m", "REG_MULTI_SZ", ""], '"m"=hex(7):00,00'),
+        (["set", "HKLM\\K", "d", "REG_DWORD", "0x600"], '"d"=dword:00000600'),
+        (["set", "HKLM\\K", "d", "REG_DWORD", "31"], '"d"=dword:0000001f'),
+        (["set", "HKLM\\K", "d", "REG_DWORD", "4294967295"], '"d"=dword:ffffffff'),
+        (["set", "HKLM\\K", "b", "REG_BINARY", "00FFa0"], '"b"=hex:00,ff,a0'),
+        (["set", "HKLM\\K", "b", "REG_BINARY", "abc"], '"b"=hex:0a,bc'),
+        (["set", "HKLM\\K", "n", "REG_NONE", "x"], '"n"=hex(0):78,00,00,00'),
+        (["unset", "HKLM\\K", "gone"], '"gone"=-'),
+        (["unset", "HKLM\\K", ""], "@=-"),
+    ]
+
+    def test_values(self):
+        for record, line in self.TABLE:
+            with self.subTest(record=record):
+                root = {"HKLM": "HKEY_LOCAL_MACHINE", "HKCU": "HKEY_CURRENT_USER"}[record[1].split("\\")[0]]
+                section = "[%s\\%s]" % (root, record[1].split("\\", 1)[1])
+                self.assertEqual(ms.reg_file([record]).split("\r\n"),
+                                 ["Windows Registry Editor Version 5.00", "", section, line, "", ""])
+
+    def test_keys_deletions_and_order(self):
+        text = ms.reg_file([["key", "HKLM\\system\\Veltrano Card"],
+                            ["delete", "HKEY_LOCAL_MACHINE\\system\\Veltrano Card"],
+                            ["set", "hklm\\A", "x", "REG_SZ", "1"],
+                            ["set", "HKLM\\a", "y", "REG_SZ", "2"],
+                            ["unset", "HKLM\\B\\", "z"]])
+        self.assertEqual(text.split("\r\n"), [
+            "Windows Registry Editor Version 5.00",
+            "", "[HKEY_LOCAL_MACHINE\\system\\Veltrano Card]",
+            "", "[-HKEY_LOCAL_MACHINE\\system\\Veltrano Card]",
+            "", "[HKEY_LOCAL_MACHINE\\A]", '"x"="1"', '"y"="2"',
+            "", "[HKEY_LOCAL_MACHINE\\B]", '"z"=-', "", ""])
+
+    def test_settings_that_cannot_be_written(self):
+        for record in [["set", "HKLM\\K", "d", "REG_DWORD", "4294967296"],
+                       ["set", "HKLM\\K", "d", "REG_DWORD", "1x"],
+                       ["set", "HKLM\\K", "b", "REG_BINARY", "0g"],
+                       ["set", "HKLM\\K", "m", "REG_MULTI_SZ", "a\\0\\0b"],
+                       ["set", "HKLM\\K", "q", "REG_QWORD", "1"],
+                       ["set", "HKLM\\K", "n\nl", "REG_SZ", "x"],
+                       ["set", "HKXX\\K", "v", "REG_SZ", "x"],
+                       ["delete", "HKLM"],
+                       ["key", "HKLM\\K", "extra"],
+                       ["rename", "HKLM\\K"]]:
+            with self.subTest(record=record):
+                with self.assertRaises(ValueError):
+                    ms.reg_file([record])
+
+    def test_queue_file_to_reg_file(self):
+        with tempfile.TemporaryDirectory() as d:
+            queue, out = os.path.join(d, "q"), os.path.join(d, "r.reg")
+            with open(queue, "w") as f:
+                f.write("set\tHKLM\\\\Software\\\\T\tname\\twith tab\tREG_SZ\ta\\\\b\n\ndelete\tHKCU\\\\X\n")
+            ms.write_reg_file(queue, out)
+            with open(out, "rb") as f:
+                raw = f.read()
+        self.assertEqual(raw[:2], b"\xff\xfe")
+        self.assertEqual(raw[2:].decode("utf-16-le").split("\r\n")[2:7],
+                         ["[HKEY_LOCAL_MACHINE\\Software\\T]", '"name\twith tab"="a\\\\b"', "",
+                          "[-HKEY_CURRENT_USER\\X]", ""])
+
+
+if __name__ == "__main__":
+    unittest.main()
