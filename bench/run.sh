@@ -9,7 +9,7 @@
 # runs the bench's own scenarios (bench/selftest/scenarios) against the
 # stand-in dialog instead of Setup.exe. It runs build/win32/Setup.exe (the
 # product) in a 32-bit prefix. -q prints the output of failed scenarios
-# only. -j N runs N scenarios at a time (default 2, BENCH_JOBS), each with
+# only. -j N runs N scenarios at a time (default 3, BENCH_JOBS), each with
 # its own prefix, wineserver and display.
 #
 # A scenario whose Wine stops answering (a program past its time, or the
@@ -17,11 +17,12 @@
 # of its prefix by pid, and run once more in a fresh prefix; its line says
 # so. No process of a scenario's prefix outlives it.
 #
-# Prints "PASS <name> (<seconds>, <n> Wine starts)" or "FAIL <name> ..." with the output of the driver and
-# of the checks, then "bench: N passed, N failed"; exits 0 only when none
-# failed. Screenshots: build/bench/shots/<scenario>-<name>.png. A failed
-# scenario leaves its scripts, the driver's output and its registry in
-# build/bench/run/<scenario> (the whole prefix with BENCH_KEEP=1).
+# Prints "PASS <name> (<seconds>, <n> Wine starts)" or "FAIL <name> ..."
+# with the output of the driver and of the checks, then "bench: N passed, N
+# failed"; exits 0 only when none failed. Screenshots:
+# build/bench/shots/<scenario>-<name>.png. A failed scenario leaves its
+# scripts, the driver's output and its registry in build/bench/run/<scenario>
+# (the whole prefix with BENCH_KEEP=1).
 set -u
 
 here=$(cd "$(dirname "$0")" && pwd)
@@ -180,7 +181,7 @@ worker() {
         status=PASS
         [ $rc -eq 0 ] || status=FAIL
         {
-            echo "$status $name ($seconds s, $starts Wine starts)$retried"
+            echo "$status $name ($seconds s, $starts Wine start$([ "$starts" -eq 1 ] || echo s))$retried"
             if [ $rc -eq 0 ]; then
                 [ -n "$quiet" ] || sed 's/^/    /' "$BENCH_OUT/logs/$name.log"
                 if [ -z "${BENCH_KEEP:-}" ]; then
@@ -210,7 +211,7 @@ bench_xvfb_start || give_up "no display"
 bench_template || give_up "no template prefix"
 bench_xvfb_stop
 
-jobs=${BENCH_JOBS:-2}
+jobs=${BENCH_JOBS:-3}
 [ "$jobs" -le ${#files[@]} ] || jobs=${#files[@]}
 printf '%s\n' "${files[@]}" >"$BENCH_OUT/.queue.files"
 echo 0 >"$BENCH_OUT/.queue"
