@@ -9,7 +9,7 @@
 # runs the bench's own scenarios (bench/selftest/scenarios) against the
 # stand-in dialog instead of Setup.exe. It runs build/win32/Setup.exe (the
 # product) in a 32-bit prefix. -q prints the output of failed scenarios
-# only. -j N runs N scenarios at a time (default 3, BENCH_JOBS), each with
+# only. -j N runs N scenarios at a time (default 2, BENCH_JOBS), each with
 # its own prefix, wineserver and display.
 #
 # A scenario whose Wine stops answering (a program past its time, or the
@@ -211,7 +211,7 @@ bench_xvfb_start || give_up "no display"
 bench_template || give_up "no template prefix"
 bench_xvfb_stop
 
-jobs=${BENCH_JOBS:-3}
+jobs=${BENCH_JOBS:-2}
 [ "$jobs" -le ${#files[@]} ] || jobs=${#files[@]}
 printf '%s\n' "${files[@]}" >"$BENCH_OUT/.queue.files"
 echo 0 >"$BENCH_OUT/.queue"
