@@ -142,7 +142,6 @@ prepare() {
         cp -a "$tmp/root/usr/lib/wine/wine" "$tmp/root/usr/lib/wine/wineserver32" "$tmp/wine/" ||
         die "cannot assemble the Wine loaders"
     rm -rf "$tmp/debs" "$tmp/qemu" "$tmp/apt-i386" "$tmp/apt-qemu"
-    (cd "$tmp" && ls "$tmp"/root/usr/lib/i386-linux-gnu | wc -l) >/dev/null
     {
         echo "wine32 $version"
         echo "qemu-user $("$tmp/qemu-i386" --version | head -1)"
