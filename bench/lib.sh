@@ -563,12 +563,16 @@ _bench_wineboot_running() {
     return 1
 }
 
+# Waits up to 60 s for a restart or boot in progress to end. One that does
+# not is Wine no longer answering: noted, so that the run starts the
+# scenario again in a fresh prefix.
 _bench_wait_wineboot() {
     local i
-    for i in $(seq 1 200); do
+    for i in $(seq 1 600); do
         _bench_wineboot_running || return 0
         sleep 0.1
     done
+    [ -d "${BENCH_SCEN_DIR:-}" ] && echo "wineboot (a restart or boot) still ran after 60 s" >>"$BENCH_SCEN_DIR/wine-timeouts"
     return 1
 }
 
@@ -632,7 +636,7 @@ _bench_machine_up() {
 
 # _bench_machine_down: the machine off, once a restart in progress has
 # ended: its wineserver ends and writes the registry files. 1 when
-# wineboot still ran after 20 s (it is ended too).
+# wineboot still ran after 60 s (it is ended too).
 _bench_machine_down() {
     local rc=0
     _bench_wait_wineboot || rc=1
@@ -777,7 +781,7 @@ _bench_settle() {
     if [ -s "$BENCH_QUEUE" ] || [ -n "$BENCH_BOOT_SETTINGS" ]; then
         _bench_machine_up --settings
     fi
-    _bench_machine_down || _bench_setup_failed "settle" "wineboot of the prefix still ran after 20 s"
+    _bench_machine_down || _bench_setup_failed "settle" "wineboot of the prefix still ran after 60 s"
     if ! out=$(/usr/bin/python3 "$BENCH_REPO/tools/machine_state.py" dump "$WINEPREFIX" "$BENCH_STATE" 2>&1); then
         BENCH_STATE_AT=
         BENCH_STATE_ERR=${out:-machine_state.py failed}
@@ -813,7 +817,7 @@ expect_restart() {
             i=$((i - 1))
         done
     fi
-    _bench_wait_wineboot || { _bench_result "expect_restart $want" "wineboot of the prefix still runs after 20 s"; return; }
+    _bench_wait_wineboot || { _bench_result "expect_restart $want" "wineboot of the prefix still runs after 60 s"; return; }
     _bench_settle
     local got=no
     [ -e "$flag" ] && got=yes
