@@ -1022,6 +1022,12 @@ int main(int argc, char **argv)
         all.append(buf, n);
     fclose(f);
 
+    // Wine starts the desktop process (explorer /desktop) for the first
+    // program that needs it. Asked for here, before the program under test
+    // runs, it starts once: asked for by both at the same moment, it starts
+    // twice and the second one ends again.
+    GetDesktopWindow();
+
     size_t lineNo = 0, pos = 0;
     while (pos < all.size()) {
         size_t end = all.find('\n', pos);

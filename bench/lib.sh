@@ -38,14 +38,14 @@ BENCH_DRIVER_EXE=${BENCH_DRIVER_EXE:-}
 BENCH_TEMPLATE=$BENCH_OUT/template-win32
 BENCH_SHOTS=$BENCH_OUT/shots
 # Bump when the template recipe changes: an older template is then rebuilt.
-BENCH_TEMPLATE_RECIPE="bench template 3 win32"
+BENCH_TEMPLATE_RECIPE="bench template 5 win32"
 
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 
 # Paths used as Windows paths by the scripts and checks.
 BENCH_FLAG_WIN='C:\bench-restart.flag'
-BENCH_RUNONCE_KEY='HKLM\Software\Microsoft\Windows\CurrentVersion\RunOnce'
+BENCH_RUN_KEY='HKLM\Software\Microsoft\Windows\CurrentVersion\Run'
 BENCH_MARKER_KEY='HKLM\system\Veltrano Card'
 # The Start-menu Programs folder of Wine's user (named after the host user).
 BENCH_PROGRAMS_WIN="C:\\users\\$(id -un)\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs"
@@ -191,7 +191,9 @@ _bench_wine_log() {
 _bench_reg() { _bench_wine 60 reg "$@"; }
 
 # The template prefix, made once and copied for every scenario: Wine's own
-# window decoration (no 2 s wait per window without a window manager), D: a
+# window decoration (no 2 s wait per window without a window manager), a
+# boot that starts only the services a program here needs, the restart
+# detector (see BENCH_RESTART_FLAG), D: a
 # fixed disk on a directory of the prefix, E: a CD-ROM (the medium, filled
 # per scenario, and linked already so that the boot of the machine finds
 # it), and the iosubsys folder a Windows 9x system has.
@@ -212,6 +214,15 @@ bench_template() {
         _bench_queue set 'HKCU\Software\Wine\X11 Driver' Managed REG_SZ N
         _bench_queue set 'HKLM\Software\Wine\Drives' d: REG_SZ hd
         _bench_queue set 'HKLM\Software\Wine\Drives' e: REG_SZ cdrom
+        # Services of a Wine boot that nothing here uses, started on demand
+        # only: the event log, Plug and Play (with the second device host it
+        # starts) and the network drivers. Under emulation every process a
+        # boot starts costs about a second of CPU.
+        local svc
+        for svc in Eventlog PlugPlay NDIS nsiproxy; do
+            _bench_queue set "HKLM\System\CurrentControlSet\Services\\$svc" Start REG_DWORD 3
+        done
+        _bench_queue set "$BENCH_RUN_KEY" bench-restart REG_SZ "cmd.exe /c echo restarted>$BENCH_FLAG_WIN"
         _bench_wine 300 wineboot -i >/dev/null 2>&1 &&
             _bench_import >&2 &&
             mkdir -p "$t/disk_d" "$t/medium" "$t/drive_c/windows/system32/iosubsys" &&
@@ -246,7 +257,6 @@ bench_scenario_begin() {
     BENCH_FAILURES=0
     BENCH_CHECKS=0
     BENCH_DRIVES=0
-    BENCH_RESTART_ARMED=
     BENCH_REBOOT_NEEDED=1
     BENCH_BOOT_SETTINGS=
     BENCH_QUEUE=$BENCH_SCEN_DIR/settings.queue
@@ -554,10 +564,11 @@ ini_set() {
 # ------------------------------------------------------------------ the run
 
 # Processes of this scenario's prefix whose command line names wineboot
-# (a restart or shutdown in progress).
+# (a restart or shutdown in progress) or the restart flag (the restart
+# detector, which wineboot does not wait for).
 _bench_wineboot_running() {
     local f
-    for f in $(grep -l -a -i wineboot /proc/[0-9]*/cmdline 2>/dev/null); do
+    for f in $(grep -l -a -i -e wineboot -e bench-restart /proc/[0-9]*/cmdline 2>/dev/null); do
         { tr '\0' '\n' <"${f%/cmdline}/environ"; } 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" && return 0
     done
     return 1
@@ -579,59 +590,49 @@ _bench_wait_wineboot() {
 # The machine runs from its boot to _bench_machine_down. A Wine start while
 # it is off (BENCH_REBOOT_NEEDED) boots it: with a fresh wineserver, the
 # first program waits for wineboot, which starts the services (the mount
-# manager reads the drive types then) and runs the RunOnce entries. Ending
-# the wineserver writes the registry files, which the checks read.
+# manager reads the drive types then). Ending the wineserver writes the
+# registry files, which the checks read. While the machine is off, its
+# settings go straight into those files.
 
-# The restart detector: a RunOnce entry that writes a flag file. While the
-# machine runs, only a restart (wineboot --end-session without --shutdown)
-# runs it, since the scenario's wineserver stays up (wineserver -p); a boot
-# runs it too, so it is written after each boot (_bench_machine_up).
+# The restart detector, in the template: a Run entry that writes a flag
+# file. Wine runs the Run entries when Windows restarts (wineboot
+# --end-session without --shutdown), not at a boot (wineboot --init) nor at
+# a shutdown, and keeps them; the scenario's wineserver stays up between
+# (wineserver -p), so a flag means that a program asked for a restart.
 BENCH_RESTART_FLAG=drive_c/bench-restart.flag
 
-# _bench_machine_up [--settings]: the machine ready for a Wine program: the
-# queued settings in its registry and the restart detector armed (with
-# --settings: only the settings), booting it first when it is off. One
-# regedit start does it all; the boot happens before regedit's own code
-# runs. Drive types are read at boot only: after disk_d the settings go in
-# first and the machine is turned off again, for the boot that follows.
+# _bench_machine_up [--settings | --boot]: the machine ready for a Wine
+# program, the queued settings in its registry. While it is off they are
+# written into its registry files and the next Wine program boots it (with
+# --boot: a query, now); while it runs, one regedit start imports them.
+# With --settings a machine that is off stays off. Drive types are read at
+# boot only: after disk_d a running machine is turned off first.
 _bench_machine_up() {
-    local settings_only='' booting=$BENCH_REBOOT_NEEDED had_flag='' rc=0
-    [ "${1:-}" = --settings ] && settings_only=1
+    local mode=${1:-}
     if [ -n "$BENCH_BOOT_SETTINGS" ]; then
         BENCH_BOOT_SETTINGS=
-        _bench_machine_up --settings && _bench_machine_down || return 1
-        [ -z "$settings_only" ] || return 0
-        booting=$BENCH_REBOOT_NEEDED
+        [ -n "$BENCH_REBOOT_NEEDED" ] || _bench_machine_down || return 1
     fi
-    if [ -z "$settings_only" ] && [ -z "$BENCH_RESTART_ARMED" ]; then
-        _bench_queue set "$BENCH_RUNONCE_KEY" bench-restart REG_SZ "cmd.exe /c echo restarted>$BENCH_FLAG_WIN"
+    if [ -z "$BENCH_REBOOT_NEEDED" ]; then
+        [ -s "$BENCH_QUEUE" ] || return 0
+        _bench_import
+        return
     fi
-    if [ -n "$booting" ]; then
-        [ -e "$WINEPREFIX/$BENCH_RESTART_FLAG" ] && had_flag=1
-        # A wineserver of the prefix still there (a query of a scenario's own)
-        # ends first: the boot needs a fresh one, kept up.
-        "$BENCH_WINESERVER" -k 2>/dev/null
-        "$BENCH_WINESERVER" -w
-        "$BENCH_WINESERVER" -p || { _bench_setup_failed "boot" "wineserver -p failed"; return 1; }
-        BENCH_REBOOT_NEEDED=
-    fi
-    # The boot runs the RunOnce entries: the only one is the detector's, left
-    # from before the machine was turned off, and no restart. cmd.exe cannot
-    # start in the booting program's processes, which saves its start.
-    local overrides=$WINEDLLOVERRIDES
-    [ -n "$booting" ] && overrides="$overrides;cmd.exe=d"
     if [ -s "$BENCH_QUEUE" ]; then
-        WINEDLLOVERRIDES=$overrides _bench_import || rc=1
-    elif [ -n "$booting" ]; then
-        WINEDLLOVERRIDES=$overrides _bench_reg query 'HKLM\Software\Wine' >/dev/null 2>&1
+        _bench_apply || return 1
     fi
-    if [ -n "$booting" ]; then
+    [ "$mode" = --settings ] && return 0
+    # A wineserver of the prefix still there (a query of a scenario's own)
+    # ends first: the boot needs a fresh one, kept up.
+    "$BENCH_WINESERVER" -k 2>/dev/null
+    "$BENCH_WINESERVER" -w
+    "$BENCH_WINESERVER" -p || { _bench_setup_failed "boot" "wineserver -p failed"; return 1; }
+    BENCH_REBOOT_NEEDED=
+    if [ "$mode" = --boot ]; then
+        _bench_reg query 'HKLM\Software\Wine' >/dev/null 2>&1
         _bench_wait_wineboot
-        # A flag all the same written by this boot: no restart.
-        [ -n "$had_flag" ] || rm -f "$WINEPREFIX/$BENCH_RESTART_FLAG"
     fi
-    [ $rc -eq 0 ] && [ -z "$settings_only" ] && BENCH_RESTART_ARMED=1
-    return $rc
+    return 0
 }
 
 # _bench_machine_down: the machine off, once a restart in progress has
@@ -643,23 +644,40 @@ _bench_machine_down() {
     "$BENCH_WINESERVER" -k 2>/dev/null
     "$BENCH_WINESERVER" -w
     BENCH_REBOOT_NEEDED=1
-    BENCH_RESTART_ARMED=
     return $rc
 }
 
-# _bench_import: the queued settings into the registry, with one regedit
-# start (which boots the machine when it is off) of a .reg file written by
-# tools/machine_state.py. The queue and the .reg file stay in the
-# scenario's folder as settings-<n>.queue and settings-<n>.reg. regedit /s
-# exits with 0 whatever happened and passes over lines it cannot read, so
-# its last setting, BENCH_IMPORT_KEY, tells the next reading of the
-# machine's state (_bench_settle) that the whole file went in.
+# The queued settings as settings-<n>.queue in the scenario's folder, their
+# last one BENCH_IMPORT_KEY, whose value tells the next reading of the
+# machine's state (_bench_settle) that all of them went in; the name of the
+# queue without .queue in the variable named by the argument.
 BENCH_IMPORT_KEY='HKCU\Software\Wine\Bench'
-_bench_import() {
+_bench_take_queue() {
     BENCH_IMPORTS=$((BENCH_IMPORTS + 1))
-    local base=${BENCH_QUEUE%.queue}-$BENCH_IMPORTS out rc
-    _bench_queue set "$BENCH_IMPORT_KEY" Imported REG_SZ "$(basename "$base.reg")"
-    mv "$BENCH_QUEUE" "$base.queue" || { _bench_setup_failed "registry import" "cannot read the queued settings"; return 1; }
+    printf -v "$1" '%s' "${BENCH_QUEUE%.queue}-$BENCH_IMPORTS"
+    _bench_queue set "$BENCH_IMPORT_KEY" Imported REG_SZ "$(basename "${BENCH_QUEUE%.queue}-$BENCH_IMPORTS")"
+    mv "$BENCH_QUEUE" "${!1}.queue" || { _bench_setup_failed "registry settings" "cannot read the queued settings"; return 1; }
+}
+
+# _bench_apply: the queued settings into the registry files of the machine,
+# which is off, by tools/machine_state.py, as regedit would make them.
+_bench_apply() {
+    local base out
+    _bench_take_queue base || return 1
+    if ! out=$(/usr/bin/python3 "$BENCH_REPO/tools/machine_state.py" apply "$WINEPREFIX" "$base.queue" 2>&1); then
+        _bench_setup_failed "registry settings $(basename "$base.queue")" "$out"
+        return 1
+    fi
+}
+
+# _bench_import: the queued settings into the registry of the running
+# machine, with one regedit start of a .reg file written by
+# tools/machine_state.py (settings-<n>.reg). regedit /s exits with 0
+# whatever happened and passes over lines it cannot read: the last setting
+# tells whether all went in.
+_bench_import() {
+    local base out rc
+    _bench_take_queue base || return 1
     if ! out=$(/usr/bin/python3 "$BENCH_REPO/tools/machine_state.py" regfile "$base.queue" "$base.reg" 2>&1); then
         _bench_setup_failed "registry import $(basename "$base.queue")" "$out"
         return 1
@@ -673,23 +691,22 @@ _bench_import() {
     fi
 }
 
-# _bench_arm_restart: the restart detector armed anew (any flag of an
-# earlier restart removed), with the queued settings.
+# _bench_arm_restart: earlier restarts forgotten (their flag removed), the
+# queued settings in.
 _bench_arm_restart() {
     rm -f "$WINEPREFIX/$BENCH_RESTART_FLAG"
-    BENCH_RESTART_ARMED=
     _bench_machine_up
 }
 
 # _bench_reboot: a new boot of the emulated machine at its next Wine start:
-# the queued settings go into its registry, its wineserver ends (writing the
-# registry files), and the next start boots it, so that its services start
-# again and read their settings. Ends every program of the prefix.
+# its wineserver ends (writing the registry files), the queued settings go
+# into them, and the next start boots it, so that its services start again
+# and read their settings. Ends every program of the prefix.
 _bench_reboot() {
-    if [ -s "$BENCH_QUEUE" ] || [ -n "$BENCH_BOOT_SETTINGS" ]; then
-        _bench_machine_up --settings || return 1
-    fi
     _bench_machine_down
+    local rc=$?
+    _bench_machine_up --settings || return 1
+    return $rc
 }
 
 _bench_winpath() { local p=${1//\//\\}; printf 'Z:%s' "$p"; }
@@ -755,11 +772,11 @@ drive() {
 
 # drive_restart_refused [--fails <text>]: drive, with every restart request
 # of the program going nowhere: wineboot cannot start in the processes of the
-# driver, so ExitWindowsEx ends no program and runs no RunOnce entry. The
+# driver, so ExitWindowsEx ends no program and runs no Run entry. The
 # program stays open after its request until the script ends it.
 drive_restart_refused() {
     # A boot needs wineboot: here, before.
-    _bench_machine_up || return 1
+    _bench_machine_up --boot || return 1
     WINEDLLOVERRIDES="$WINEDLLOVERRIDES;wineboot.exe=d" drive "$@"
 }
 
@@ -778,10 +795,8 @@ drive_restart_refused() {
 _bench_settle() {
     local out
     [ -n "$BENCH_STATE_AT" ] && [ "$BENCH_STATE_AT" = "$(_bench_wine_starts)" ] && [ -f "$BENCH_STATE" ] && return 0
-    if [ -s "$BENCH_QUEUE" ] || [ -n "$BENCH_BOOT_SETTINGS" ]; then
-        _bench_machine_up --settings
-    fi
     _bench_machine_down || _bench_setup_failed "settle" "wineboot of the prefix still ran after 60 s"
+    _bench_machine_up --settings
     if ! out=$(/usr/bin/python3 "$BENCH_REPO/tools/machine_state.py" dump "$WINEPREFIX" "$BENCH_STATE" 2>&1); then
         BENCH_STATE_AT=
         BENCH_STATE_ERR=${out:-machine_state.py failed}
@@ -791,10 +806,10 @@ _bench_settle() {
     BENCH_STATE_ERR=
     if [ "$BENCH_IMPORTS" -gt "${BENCH_IMPORTS_SEEN:-0}" ]; then
         BENCH_IMPORTS_SEEN=$BENCH_IMPORTS
-        out=settings-$BENCH_IMPORTS.reg
+        out=settings-$BENCH_IMPORTS
         _BENCH_REG_DATA=
         if ! _bench_key "$BENCH_IMPORT_KEY" || ! _bench_value Imported || [ "$_BENCH_REG_DATA" != "$out" ]; then
-            _bench_setup_failed "registry import $out" "regedit /s did not take it whole (the registry says ${_BENCH_REG_DATA:-nothing} went in last)"
+            _bench_setup_failed "registry settings $out" "not all of them went in (the registry says ${_BENCH_REG_DATA:-nothing} went in last)"
         fi
     fi
 }
@@ -826,12 +841,11 @@ expect_restart() {
     elif [ "$got" = "$want" ]; then
         _bench_result "expect_restart $want"
     elif [ "$want" = yes ]; then
-        _bench_result "expect_restart yes" "expected a restart request, found none (the RunOnce entry did not run)"
+        _bench_result "expect_restart yes" "expected a restart request, found none (the Run entry did not run)"
     else
-        _bench_result "expect_restart no" "expected no restart request, found one (the RunOnce entry ran)"
+        _bench_result "expect_restart no" "expected no restart request, found one (the Run entry ran)"
     fi
     # Told: the next expect_restart tells of the requests after this one.
-    # The machine is off, so the detector is armed anew at its next boot.
     rm -f "$flag"
 }
 

@@ -18,7 +18,7 @@ import machine_state  # noqa: E402
 # Wine's own bookkeeping, which changes on every start.
 NOISE = re.compile(r"(\\Temp\\|\\windows\\logs\\|\.log$|bench-restart\.flag$|\\SYSTEM\\Veltrano Bench)", re.I)
 REG_NOISE = re.compile(r"(\\Wine\\|\\Wow6432Node\\|\\Enum\\|\\Control\\Class\\|DynDaylightTimeZones|\\Perflib\\|\\Wbem\\|"
-                       r"\\Session Manager\\Environment|\\Control\\Windows$|\\RunOnce$)", re.I)
+                       r"\\Session Manager\\Environment|\\Control\\Windows$)", re.I)
 
 
 def files(prefix):

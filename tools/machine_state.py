@@ -2,10 +2,12 @@
 """The state of an emulated Windows machine (a Wine prefix), read from the
 host while its wineserver is down: the registry files (system.reg is
 HKEY_LOCAL_MACHINE, user.reg HKEY_CURRENT_USER, as the wineserver saves
-them), the files of C: and D:, and C:\\windows\\system.ini. It also writes
-the .reg files that prepare a machine's registry with one regedit start.
+them), the files of C: and D:, and C:\\windows\\system.ini. It also
+prepares a machine's registry: in its registry files while it is off, or as
+a .reg file that one regedit start imports while it runs.
 
     machine_state.py dump PREFIX OUTFILE     the state as flat text for the bench
+    machine_state.py apply PREFIX QUEUE      queued settings into the registry files
     machine_state.py regfile QUEUE OUTFILE   a .reg file of queued settings
 
 The flat text has one record a line, fields separated by tabs, each field
@@ -33,6 +35,7 @@ import os
 import re
 import struct
 import sys
+import time
 
 REG_NONE, REG_SZ, REG_EXPAND_SZ, REG_BINARY, REG_DWORD = 0, 1, 2, 3, 4
 REG_DWORD_BIG_ENDIAN, REG_LINK, REG_MULTI_SZ, REG_QWORD = 5, 6, 7, 11
@@ -456,30 +459,42 @@ def multi_sz(data):
     return utf16("".join(s + "\0" for s in strings) + "\0")
 
 
-def reg_data(type_name, data):
-    """The right-hand side of a value line of a .reg file, for data as
-    reg add takes it."""
-    if type_name == "REG_SZ":
-        if any(ord(c) < 32 for c in data):
-            return reg_hex("hex(1):", utf16(data + "\0"))
-        return '"%s"' % data.replace("\\", "\\\\").replace('"', '\\"')
-    if type_name == "REG_EXPAND_SZ":
-        return reg_hex("hex(2):", utf16(data + "\0"))
-    if type_name == "REG_NONE":
-        return reg_hex("hex(0):", utf16(data + "\0"))
+def queued_value(type_name, data):
+    """Type and data bytes of a value given as reg add takes it."""
+    if type_name in ("REG_SZ", "REG_EXPAND_SZ", "REG_NONE"):
+        return {"REG_SZ": REG_SZ, "REG_EXPAND_SZ": REG_EXPAND_SZ, "REG_NONE": REG_NONE}[type_name], utf16(data + "\0")
     if type_name == "REG_MULTI_SZ":
-        return reg_hex("hex(7):", multi_sz(data))
+        return REG_MULTI_SZ, multi_sz(data)
     if type_name == "REG_DWORD":
         if not re.fullmatch(r"0[xX][0-9a-fA-F]+|[0-9]+", data) or int(data, 0 if data[:2].lower() == "0x" else 10) > 0xFFFFFFFF:
             raise ValueError("not a REG_DWORD: %r" % data)
-        return "dword:%08x" % int(data, 0 if data[:2].lower() == "0x" else 10)
+        return REG_DWORD, struct.pack("<I", int(data, 0 if data[:2].lower() == "0x" else 10))
     if type_name == "REG_BINARY":
         if not re.fullmatch(r"[0-9a-fA-F]*", data):
             raise ValueError("not hex digits for a REG_BINARY: %r" % data)
         if len(data) % 2:
             data = "0" + data
-        return reg_hex("hex:", bytes.fromhex(data))
+        return REG_BINARY, bytes.fromhex(data)
     raise ValueError("unknown type %r" % type_name)
+
+
+def reg_data(type_name, data):
+    """The right-hand side of a value line of a .reg file, for data as
+    reg add takes it."""
+    type_, raw = queued_value(type_name, data)
+    if type_ == REG_SZ and not any(ord(c) < 32 for c in data):
+        return '"%s"' % data.replace("\\", "\\\\").replace('"', '\\"')
+    if type_ == REG_DWORD:
+        return "dword:%08x" % struct.unpack("<I", raw)[0]
+    return reg_hex("hex:" if type_ == REG_BINARY else "hex(%x):" % type_, raw)
+
+
+def check_record(record):
+    op, args = record[0], record[1:]
+    want = {"set": 4, "key": 1, "unset": 2, "delete": 1}.get(op)
+    if want is None or len(args) != want:
+        raise ValueError("expected set/key/unset/delete with their fields")
+    return op, args
 
 
 def reg_file(records):
@@ -488,10 +503,7 @@ def reg_file(records):
     section = None
     for number, record in enumerate(records, 1):
         try:
-            op, args = record[0], record[1:]
-            want = {"set": 4, "key": 1, "unset": 2, "delete": 1}.get(op)
-            if want is None or len(args) != want:
-                raise ValueError("expected set/key/unset/delete with their fields")
+            op, args = check_record(record)
             key = reg_key_name(args[0])
             if op == "delete":
                 lines += ["", "[-%s]" % key]
@@ -521,9 +533,180 @@ def write_reg_file(queue, out):
         f.write(b"\xff\xfe" + utf16(text))
 
 
+# ------------------------------------------------------------------ settings into the registry files
+
+class HiveText:
+    """The text of one registry file as sections of lines, to change keys
+    and values in place and leave every other line as the wineserver wrote
+    it."""
+
+    def __init__(self, text):
+        self.head, self.sections = [], []      # sections: [folded name, lines]
+        for line in text.split("\n"):
+            if line.startswith("["):
+                name = unescape(line.rstrip("\r"), 1, "]")[0]
+                self.sections.append([fold(name), [line]])
+            elif self.sections:
+                self.sections[-1][1].append(line)
+            else:
+                self.head.append(line)
+
+    def text(self):
+        lines = list(self.head)
+        for _, body in self.sections:
+            lines += body
+        return "\n".join(lines)
+
+    def section(self, name, make):
+        folded = fold(name)
+        for sec in self.sections:
+            if sec[0] == folded:
+                return sec
+        if not make:
+            return None
+        now = time.time()
+        filetime = int(now * 10000000) + 116444736000000000
+        last = self.sections[-1][1] if self.sections else self.head
+        if last and last[-1] == "":
+            last.pop()
+        if last and last[-1] != "":
+            last.append("")
+        sec = [folded, ["[%s] %d" % (escape(name, "[]"), int(now)), "#time=%x" % filetime, ""]]
+        self.sections.append(sec)
+        return sec
+
+    @staticmethod
+    def _value_span(lines, folded_name):
+        """Start and end (exclusive) of a value's lines in a section, or None."""
+        i = 1
+        while i < len(lines):
+            line = lines[i].rstrip("\r")
+            end = i + 1
+            if line.startswith('"') or line.startswith("@"):
+                name, stop = ("", 1) if line.startswith("@") else unescape(line, 1, '"')
+                if line[stop + 1:].startswith("hex"):
+                    while lines[end - 1].rstrip("\r").endswith("\\") and end < len(lines):
+                        end += 1
+                if fold(name) == folded_name:
+                    return i, end
+            i = end
+        return None
+
+    def unset(self, key, name):
+        sec = self.section(key, True)
+        span = self._value_span(sec[1], fold(name))
+        if span:
+            del sec[1][span[0]:span[1]]
+
+    def set(self, key, name, value):
+        sec = self.section(key, True)
+        lines = sec[1]
+        line = "%s=%s" % ('"%s"' % escape(name, '"') if name else "@", value.wine_text())
+        span = self._value_span(lines, fold(name))
+        if span:
+            lines[span[0]:span[1]] = [line]
+            return
+        at = len(lines)
+        while at > 1 and lines[at - 1].strip() == "":
+            at -= 1
+        lines.insert(at, line)
+
+    def delete(self, key):
+        folded = fold(key)
+        self.sections = [s for s in self.sections if s[0] != folded and not s[0].startswith(folded + "\\")]
+
+
+def _file_key(reg, path):
+    """The root (HKLM or HKCU) and the name in its file of a queued key
+    path, after the links of the registry (CurrentControlSet stands for
+    ControlSet001), its existing keys' names as stored."""
+    parts = [p for p in path.split("\\") if p]
+    root = ROOTS.get(fold(parts[0])) if parts else None
+    if root is None or len(parts) < 2:
+        raise ValueError("not a key below HKLM or HKCU: %r" % path)
+    folded, actual = fold(root), root
+    links = reg.links()
+    for part in parts[1:]:
+        folded += "\\" + fold(part)
+        key = reg.keys.get(folded)
+        actual = key.path if key else actual + "\\" + part
+        for _ in range(16):
+            if folded not in links:
+                break
+            folded = links[folded]
+            key = reg.keys.get(folded)
+            actual = key.path if key else folded
+    return root, actual[len(root) + 1:]
+
+
+def apply_settings(texts, records):
+    """The texts of system.reg and user.reg ({"HKLM": text, "HKCU": text})
+    with the queued settings made in order, as regedit makes them: a value
+    of a missing key makes the key, even to delete the value."""
+    reg = Registry()
+    hives = {}
+    for root, text in texts.items():
+        reg.load(root, text)
+        hives[root] = HiveText(text)
+    for number, record in enumerate(records, 1):
+        try:
+            op, args = check_record(record)
+            root, name = _file_key(reg, args[0])
+            hive = hives.get(root)
+            if hive is None:
+                raise ValueError("the machine has no registry file for %s" % root)
+            if op == "delete":
+                hive.delete(name)
+                gone = fold(root + "\\" + name)
+                for path in [p for p in reg.keys if p == gone or p.startswith(gone + "\\")]:
+                    del reg.keys[path]
+                continue
+            reg.add_key(root + "\\" + name)
+            if op == "set":
+                type_, data = queued_value(args[2], args[3])
+                hive.set(name, args[1], Value(args[1], type_, data))
+            elif op == "unset":
+                hive.unset(name, args[1])
+            else:
+                hive.section(name, True)
+        except ValueError as e:
+            raise ValueError("setting %d (%s): %s" % (number, " ".join(record), e)) from None
+    return {root: hive.text() for root, hive in hives.items()}
+
+
+REGISTRY_FILES = (("HKLM", "system.reg"), ("HKCU", "user.reg"))
+
+
+def apply_queue(prefix, queue):
+    """The queued settings into the registry files of a prefix whose
+    wineserver is down; both files are read back before they replace the
+    old ones."""
+    texts, encodings = {}, {}
+    for root, name in REGISTRY_FILES:
+        path = os.path.join(prefix, name)
+        with open(path, "rb") as f:
+            raw = f.read()
+        try:
+            texts[root], encodings[root] = raw.decode("utf-8"), "utf-8"
+        except UnicodeDecodeError:
+            texts[root], encodings[root] = raw.decode("latin-1"), "latin-1"
+    changed = apply_settings(texts, read_queue(queue))
+    check = Registry()
+    for root, name in REGISTRY_FILES:
+        check.load(root, changed[root], name + " as written")
+    for root, name in REGISTRY_FILES:
+        path = os.path.join(prefix, name)
+        tmp = path + ".new"
+        with open(tmp, "wb") as f:
+            f.write(changed[root].encode(encodings[root]))
+        os.replace(tmp, path)
+
+
 def main(argv):
     if len(argv) == 4 and argv[1] == "dump":
         dump(argv[2], argv[3])
+    elif len(argv) == 4 and argv[1] == "apply":
+        apply_queue(argv[2], argv[3])
     elif len(argv) == 4 and argv[1] == "regfile":
         write_reg_file(argv[2], argv[3])
     else:

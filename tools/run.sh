@@ -73,7 +73,7 @@ flag=$WINEPREFIX/drive_c/bench-restart.flag
 
 # Ends the wineserver, so the registry is on disk, and snapshots the machine.
 snapshot() {
-    # A restart ends the program first and runs RunOnce a moment later.
+    # A restart ends the program first and runs the Run entries a moment later.
     local i
     for i in $(seq 1 30); do
         [ -e "$flag" ] && break

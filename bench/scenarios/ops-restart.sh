@@ -1,5 +1,5 @@
 # RestartSystem really asks Windows to restart: a program with a window gets
-# WM_QUERYENDSESSION and WM_ENDSESSION, and the restart runs RunOnce.
+# WM_QUERYENDSESSION and WM_ENDSESSION, and the restart runs the Run entries.
 source "$BENCH_DIR/scenarios/common/ops.sh"
 windows winxp
 ops CanPageOnDriveD

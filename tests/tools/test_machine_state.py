@@ -251,5 +251,106 @@ class RegFile(unittest.TestCase):
                           "[-HKEY_CURRENT_USER\\X]", ""])
 
 
+class ApplyToRegistryFiles(unittest.TestCase):
+    """Queued settings written into system.reg and user.reg of a machine
+    that is off: read back as the wineserver would, every line they do not
+    touch as it was."""
+
+    SYSTEM = HEADER + (
+        "\n[Software\\\\Keep] 1700000000\n#time=1d9\n\"a\"=\"1\"\n\"b\"=hex:00,01,\\\n  02,03\n\"c\"=dword:00000003\n"
+        "\n[System\\\\ControlSet001\\\\Services\\\\VNT] 1700000000\n\"Start\"=dword:00000002\n"
+        "\n[System\\\\ControlSet001\\\\Services\\\\VNT\\\\Enum] 1700000000\n\"0\"=\"x\"\n"
+        "\n[System\\\\CurrentControlSet] 1700000000\n#link\n"
+        "\"SymbolicLinkValue\"=hex(6):5c,00,52,00,65,00,67,00,69,00,73,00,74,00,72,00,79,00,5c,00,4d,00,61,00,63,00,68,00,"
+        "69,00,6e,00,65,00,5c,00,53,00,79,00,73,00,74,00,65,00,6d,00,5c,00,43,00,6f,00,6e,00,74,00,72,00,6f,00,6c,00,"
+        "53,00,65,00,74,00,30,00,30,00,31,00\n")
+    USER = USER_HEADER + "\n[Software\\\\Wine] 1700000000\n\"Version\"=\"win7\"\n"
+
+    def apply(self, records):
+        out = ms.apply_settings({"HKLM": self.SYSTEM, "HKCU": self.USER}, records)
+        reg = ms.Registry()
+        reg.load("HKLM", out["HKLM"])
+        reg.load("HKCU", out["HKCU"])
+        return reg, out
+
+    # settings -> key, value name, reg query text of the value (None: no value)
+    TABLE = [
+        ([["set", "HKLM\\Software\\New\\Deep", "v", "REG_SZ", 'a "q" \\ b']], "HKLM\\Software\\New\\Deep", "v", 'a "q" \\ b'),
+        ([["set", "HKLM\\Software\\Keep", "a", "REG_SZ", "2"]], "HKLM\\Software\\Keep", "a", "2"),
+        ([["set", "hklm\\software\\KEEP", "A", "REG_DWORD", "0x600"]], "HKLM\\Software\\Keep", "a", "0x600"),
+        ([["set", "HKLM\\Software\\Keep", "b", "REG_SZ", "short"]], "HKLM\\Software\\Keep", "b", "short"),
+        ([["set", "HKLM\\Software\\Keep", "", "REG_EXPAND_SZ", "%A%"]], "HKLM\\Software\\Keep", "", "%A%"),
+        ([["set", "HKLM\\Software\\Keep", "m", "REG_MULTI_SZ", "C:\\pagefile.sys 27 77\\0D:\\x"]],
+         "HKLM\\Software\\Keep", "m", "C:\\pagefile.sys 27 77\\0D:\\x"),
+        ([["set", "HKLM\\Software\\Keep", "t", "REG_SZ", "\u00e9\ttab"]], "HKLM\\Software\\Keep", "t", "\u00e9\ttab"),
+        ([["unset", "HKLM\\Software\\Keep", "b"]], "HKLM\\Software\\Keep", "b", None),
+        ([["unset", "HKLM\\Software\\Keep", "b"]], "HKLM\\Software\\Keep", "c", "0x3"),
+        ([["unset", "HKLM\\Software\\Keep", "nothing"]], "HKLM\\Software\\Keep", "a", "1"),
+        ([["set", "HKLM\\System\\CurrentControlSet\\Services\\VNT", "Start", "REG_DWORD", "1"]],
+         "HKLM\\System\\ControlSet001\\Services\\VNT", "Start", "0x1"),
+        ([["delete", "HKLM\\System\\CurrentControlSet\\Services\\VNT"],
+          ["set", "HKLM\\System\\CurrentControlSet\\Services\\VNT", "Type", "REG_DWORD", "1"]],
+         "HKLM\\System\\ControlSet001\\Services\\VNT", "Start", None),
+        ([["set", "HKCU\\Software\\Wine\\AppDefaults\\Setup.exe", "Version", "REG_SZ", "win95"]],
+         "HKCU\\Software\\Wine\\AppDefaults\\Setup.exe", "Version", "win95"),
+        ([["set", "HKLM\\Software\\Keep", "a", "REG_SZ", "x"], ["set", "HKLM\\Software\\Keep", "a", "REG_SZ", "y"]],
+         "HKLM\\Software\\Keep", "a", "y"),
+    ]
+
+    def test_values(self):
+        for records, key, name, text in self.TABLE:
+            with self.subTest(records=records, value=name):
+                reg, _ = self.apply(records)
+                value = reg.value(key, name)
+                self.assertEqual(value.text() if value else None, text)
+
+    def test_keys(self):
+        # settings -> key, whether it exists
+        for records, key, exists in [
+            ([["key", "HKLM\\system\\Veltrano Card"]], "HKLM\\System\\Veltrano Card", True),
+            ([["delete", "HKLM\\System\\CurrentControlSet\\Services\\VNT"]], "HKLM\\System\\ControlSet001\\Services\\VNT\\Enum", False),
+            ([["delete", "HKLM\\System\\CurrentControlSet\\Services\\VNT"]], "HKLM\\Software\\Keep", True),
+            ([["delete", "HKLM\\Software\\Kee"]], "HKLM\\Software\\Keep", True),
+            ([["delete", "HKLM\\Software\\Missing"]], "HKLM\\Software\\Missing", False),
+            ([["unset", "HKLM\\Software\\Missing", "v"]], "HKLM\\Software\\Missing", True),
+            ([["key", "HKLM\\A"], ["delete", "HKLM\\A"]], "HKLM\\A", False),
+        ]:
+            with self.subTest(records=records, key=key):
+                reg, _ = self.apply(records)
+                self.assertEqual(reg.key(key) is not None and reg.key(key).stored, exists)
+
+    def test_untouched_lines_stay_and_links_are_followed(self):
+        _, out = self.apply([["set", "HKLM\\System\\CurrentControlSet\\Services\\VNT", "Start", "REG_DWORD", "4"],
+                             ["set", "HKLM\\Software\\New", "v", "REG_SZ", "1"]])
+        lines = out["HKLM"].split("\n")
+        before = self.SYSTEM.split("\n")
+        self.assertEqual(lines[:len(before) - 1], [l.replace("dword:00000002", "dword:00000004") for l in before[:-1]])
+        self.assertEqual(sum(l.startswith("[System\\\\CurrentControlSet") for l in lines), 1)
+        self.assertEqual(lines[len(before):len(before) + 1][0][:16], "[Software\\\\New] ")
+        self.assertEqual(out["HKCU"], self.USER)
+        # A value of several lines goes whole.
+        _, out = self.apply([["unset", "HKLM\\Software\\Keep", "b"]])
+        self.assertEqual(out["HKLM"], self.SYSTEM.replace('"b"=hex:00,01,\\\n  02,03\n', ""))
+
+    def test_settings_that_cannot_be_made(self):
+        for record in [["set", "HKLM\\K", "d", "REG_DWORD", "x"], ["set", "HKU\\K", "v", "REG_SZ", "x"],
+                       ["delete", "HKLM"], ["move", "HKLM\\K"]]:
+            with self.subTest(record=record):
+                with self.assertRaises(ValueError):
+                    self.apply([record])
+
+    def test_prefix_files(self):
+        with tempfile.TemporaryDirectory() as d:
+            for name, text in (("system.reg", self.SYSTEM), ("user.reg", self.USER)):
+                with open(os.path.join(d, name), "w") as f:
+                    f.write(text)
+            queue = os.path.join(d, "q")
+            with open(queue, "w") as f:
+                f.write("set\tHKCU\\\\Software\\\\Wine\\\\Bench\tImported\tREG_SZ\tsettings-1.reg\n")
+            ms.apply_queue(d, queue)
+            self.assertEqual(ms.registry(d).value("HKCU\\Software\\Wine\\Bench", "Imported").text(), "settings-1.reg")
+            self.assertEqual(ms.registry(d).value("HKLM\\Software\\Keep", "c").text(), "0x3")
+
+
 if __name__ == "__main__":
     unittest.main()

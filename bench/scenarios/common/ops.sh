@@ -36,7 +36,8 @@ witness_start() {
     _bench_count_start
     (cd "$BENCH_SCEN_DIR" && "$BENCH_WINE" "$BENCH_WITNESS_EXE" 'C:\witness.txt' </dev/null >/dev/null 2>&1 &)
     local i
-    for i in $(seq 1 100); do
+    # It may boot the machine first.
+    for i in $(seq 1 600); do
         grep -q started "$WINEPREFIX/drive_c/witness.txt" 2>/dev/null && return 0
         sleep 0.1
     done

@@ -48,16 +48,23 @@ expect_check_fails 'expected no such value, found REG_SZ "VNT"' expect_reg_key_w
 expect_check_fails 'expected the key, found no such key' expect_reg_key_without 'HKLM\Software\NoSuchKey' x
 
 # Settings that do not go into the registry fail the scenario, each with its
-# own line: one that cannot be written as a .reg file, and an import that
-# regedit took nothing of (it exits with 0 whatever happens).
+# own line: one that cannot be written as a .reg file or into the registry
+# files, and an import that regedit took nothing of (it exits with 0
+# whatever happens).
 out=$(reg_set 'HKLM\Software\Bench' Bad REG_DWORD twelve; _bench_import)
 if grep -q "^registry import settings-[0-9]*\.queue: FAIL: .*not a REG_DWORD: 'twelve'" <<<"$out"; then
     _bench_result "a setting that cannot be written fails"
 else
     _bench_result "a setting that cannot be written fails" "found: $out"
 fi
+out=$(reg_set 'HKLM\Software\Bench' Bad REG_DWORD twelve; _bench_apply)
+if grep -q "^registry settings settings-[0-9]*\.queue: FAIL: .*not a REG_DWORD: 'twelve'" <<<"$out"; then
+    _bench_result "a setting that cannot be written into the registry files fails"
+else
+    _bench_result "a setting that cannot be written into the registry files fails" "found: $out"
+fi
 out=$(reg_set 'HKLM\Software\Bench' Good REG_SZ x; BENCH_WINE=/bin/true _bench_import; _bench_settle)
-if grep -q "^registry import settings-[0-9]*\.reg: FAIL: regedit /s did not take it whole" <<<"$out"; then
+if grep -q "^registry settings settings-[0-9]*: FAIL: not all of them went in" <<<"$out"; then
     _bench_result "an import that regedit did not take fails"
 else
     _bench_result "an import that regedit did not take fails" "found: $out"

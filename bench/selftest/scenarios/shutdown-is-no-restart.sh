@@ -1,5 +1,5 @@
 # The restart detector tells a restart from a shutdown: a shutdown request
-# also ends the program but runs no RunOnce entry.
+# also ends the program but runs no Run entry.
 windows winxp
 medium
 printf 'x' >"$BENCH_MEDIUM_DIR/shutdown.txt"

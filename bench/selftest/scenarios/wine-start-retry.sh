@@ -20,7 +20,7 @@ STUB
 chmod +x "$flaky"
 
 # The machine runs (booted, its settings in), so that no query below boots it.
-_bench_machine_up
+_bench_machine_up --boot
 # failed starts, silent, value queried, exit code (0 or fail), starts, text
 for row in "0 - d: 0 1 REG_SZ" "2 - d: 0 3 REG_SZ" "4 - d: 0 5 REG_SZ" "5 - d: fail 5 ShellExecuteEx" \
     "2 y d: 0 3 REG_SZ" "5 y d: fail 5 -" "0 - nothing fail 1 Unable to find"; do
