@@ -15,7 +15,7 @@ need make make
 need i686-w64-mingw32-g++-posix g++-mingw-w64-i686-posix
 need /usr/lib/wine/wine64 wine64
 # Wine's own fonts, which its dialogs are drawn with.
-need /usr/share/wine/fonts/tahoma.ttf fonts-wine
+[ -e /usr/share/wine/fonts/tahoma.ttf ] || missing+=(fonts-wine)
 need Xvfb xvfb
 need /usr/bin/convert imagemagick-6.q16
 need /usr/bin/import imagemagick-6.q16
