@@ -99,11 +99,12 @@ rm -rf "$prefix"
     # shellcheck source=bench/lib.sh
     source bench/lib.sh
     mkdir -p "$BENCH_OUT"
-    bench_xvfb_start && bench_template >/dev/null 2>&1
+    log=build/logs/contract_tests_wine.log
+    { bench_xvfb_start && bench_template; } >"$log" 2>&1
     bench_xvfb_stop
     export WINEPREFIX=$prefix
-    _bench_copy_template "$prefix" || exit 1
-    _bench_wine 600 "$BENCH_BUILD/contract_tests.exe" >build/logs/contract_tests_wine.log 2>&1
+    _bench_copy_template "$prefix" >>"$log" 2>&1 || exit 1
+    _bench_wine 600 "$BENCH_BUILD/contract_tests.exe" >>"$log" 2>&1
     rc=$?
     "$BENCH_WINESERVER" -k 2>/dev/null
     "$BENCH_WINESERVER" -w 2>/dev/null
