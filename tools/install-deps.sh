@@ -14,8 +14,10 @@ need g++ g++
 need make make
 need i686-w64-mingw32-g++-posix g++-mingw-w64-i686-posix
 need /usr/lib/wine/wine64 wine64
-# Wine's own fonts, which its dialogs are drawn with.
+# Wine's own fonts, and the Arial-compatible ones Wine draws a dialog's
+# "MS Sans Serif" with (without them a wider font, and wider dialogs).
 [ -e /usr/share/wine/fonts/tahoma.ttf ] || missing+=(fonts-wine)
+[ -e /usr/share/fonts/truetype/liberation/LiberationSans-Regular.ttf ] || missing+=(fonts-liberation)
 need Xvfb xvfb
 need /usr/bin/convert imagemagick-6.q16
 need /usr/bin/import imagemagick-6.q16
