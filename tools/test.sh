@@ -45,7 +45,8 @@ lap() {
 }
 
 mkdir -p build
-make host win32 >build/build.log 2>&1 || { tail -40 build/build.log; echo "tests: 0 passed, 1 failed"; exit 1; }
+# Both configurations at once: each has a serial part (configuring, linking).
+make -j2 host win32 >build/build.log 2>&1 || { tail -40 build/build.log; echo "tests: 0 passed, 1 failed"; exit 1; }
 lap
 echo "build: $took"
 
