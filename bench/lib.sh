@@ -41,7 +41,9 @@ BENCH_SHOTS=$BENCH_OUT/shots
 BENCH_TEMPLATE_RECIPE="bench template 5 win32"
 
 export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+# No debugger for a crashed program: under emulation winedbg takes half a
+# minute, and the crash's own line says what happened (_bench_wine).
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d;winedbg.exe=d"
 
 # Paths used as Windows paths by the scripts and checks.
 BENCH_FLAG_WIN='C:\bench-restart.flag'
@@ -142,7 +144,10 @@ bench_xvfb_stop() {
 # whatever (the loader's own messages are silenced with WINEDEBUG=-all).
 # The program is started again then, up to five times: every program run
 # here says something when it fails. Its standard output and error come out
-# after it has ended.
+# after it has ended. A crash of any Wine process that wrote to them (the
+# processes a boot starts inherit them) is noted: the run starts the
+# scenario again in a fresh prefix, since the machine may have lost a part
+# of itself (under QEMU one once died of an illegal instruction).
 _bench_wine() {
     local seconds=$1 out rc try
     shift
@@ -158,6 +163,9 @@ _bench_wine() {
         _bench_wine_log "$rc, not started (start $try)" "$@"
         [ $try -lt 5 ] && sleep 0.5
     done
+    if [ -d "${BENCH_SCEN_DIR:-}" ]; then
+        grep -a -h -m1 '^wine: Unhandled' "$out/1" "$out/2" | head -1 | awk -v p="$1" '{ print p ": " $0 }' >>"$BENCH_SCEN_DIR/wine-crashes"
+    fi
     if [ $rc -ne 0 ]; then
         _bench_wine_log "$rc" "$@"
         [ -d "${BENCH_SCEN_DIR:-}" ] && sed 's/^/    /' "$out/1" "$out/2" >>"$BENCH_SCEN_DIR/wine-failures.log"

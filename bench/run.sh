@@ -14,8 +14,9 @@
 #
 # A scenario whose Wine stops answering (a program past its time, or the
 # scenario past BENCH_SCENARIO_SECONDS, 300) is ended whole, every process
-# of its prefix by pid, and run once more in a fresh prefix; its line says
-# so. No process of a scenario's prefix outlives it.
+# of its prefix by pid, and run once more in a fresh prefix; so is one in
+# which a Wine process crashed ("wine: Unhandled ..."), passed or not. Its
+# line says so. No process of a scenario's prefix outlives it.
 #
 # Prints "PASS <name> (<seconds>, <n> Wine starts)" or "FAIL <name> ..."
 # with the output of the driver and of the checks, then "bench: N passed, N
@@ -106,9 +107,9 @@ kill_prefix() {
 }
 
 # run_one <name> <file>: one scenario in a fresh copy of the template, its
-# output in the log. 0 passed, 1 failed, 2 failed with Wine not answering
-# (a program that did not end in its time, or the whole scenario past
-# BENCH_SCENARIO_SECONDS). No process of its prefix outlives it.
+# output in the log. 0 passed, 1 failed, 2 Wine crashed (whatever the
+# checks said) or failed with Wine not answering (a program that did not end
+# in its time, or the whole scenario past BENCH_SCENARIO_SECONDS). No process of its prefix outlives it.
 run_one() {
     local name=$1 f=$2 log=$BENCH_OUT/logs/$1.log dir=$BENCH_OUT/run/$1 rc left
     (
@@ -135,6 +136,10 @@ run_one() {
     rc=$?
     left=$(kill_prefix "$dir/prefix")
     [ "$left" -eq 0 ] || echo "scenario: $left processes of its prefix were still running, ended" >>"$log"
+    if [ -s "$dir/wine-crashes" ]; then
+        echo "scenario: FAIL: a Wine process crashed ($(head -1 "$dir/wine-crashes"))" >>"$log"
+        return 2
+    fi
     [ $rc -eq 0 ] && return 0
     [ -s "$dir/wine-timeouts" ] && return 2
     return 1
@@ -170,8 +175,13 @@ worker() {
         run_one "$name" "$f"
         rc=$?
         if [ $rc -eq 2 ]; then
-            # Wine stopped answering: the scenario once more, in a fresh prefix.
-            retried=" after a retry: Wine stopped answering the first time ($(head -1 "$BENCH_OUT/run/$name/wine-timeouts"))"
+            # Wine crashed or stopped answering: the scenario once more, in a
+            # fresh prefix.
+            if [ -s "$BENCH_OUT/run/$name/wine-crashes" ]; then
+                retried=" after a retry: a Wine process crashed the first time ($(head -1 "$BENCH_OUT/run/$name/wine-crashes"))"
+            else
+                retried=" after a retry: Wine stopped answering the first time ($(head -1 "$BENCH_OUT/run/$name/wine-timeouts"))"
+            fi
             cp "$BENCH_OUT/logs/$name.log" "$BENCH_OUT/logs/$name.first.log"
             run_one "$name" "$f"
             rc=$?
@@ -239,6 +249,6 @@ for f in "${files[@]}"; do
     fi
     head -1 "$result" 2>/dev/null | grep -q 'after a retry' && retries=$((retries + 1))
 done
-echo "bench: $retries of ${#files[@]} scenarios needed a retry (Wine stopped answering), $jobs at a time"
+echo "bench: $retries of ${#files[@]} scenarios needed a retry (Wine crashed or stopped answering), $jobs at a time"
 echo "bench: $passed passed, $failed failed"
 [ $failed -eq 0 ]

@@ -51,3 +51,30 @@ exits
 SCRIPT
 [ "$(cat "$starts")" = 3 ] && _bench_result "driver started after 2 failed starts" ||
     _bench_result "driver started after 2 failed starts" "expected 3 starts, found $(cat "$starts")"
+
+# A crash of any Wine process in a program's output is noted for the run,
+# which then starts the scenario again in a fresh prefix, whatever its
+# checks said; a program's own failure without one is not.
+crashy=$BENCH_SCEN_DIR/crashy-wine
+for row in "crash 1 0" "crash 1 3" "clean 0 3"; do
+    read -r kind want_lines code <<<"$row"
+    cat >"$crashy" <<STUB
+#!/bin/bash
+echo "the program's own line"
+[ "$kind" = crash ] && echo "wine: Unhandled illegal instruction at address 70D92A0F (thread 0054), starting debugger..." >&2
+exit $code
+STUB
+    chmod +x "$crashy"
+    rm -f "$BENCH_SCEN_DIR/wine-crashes"
+    BENCH_WINE=$crashy _bench_wine 10 winedevice.exe >/dev/null 2>&1
+    lines=$(cat "$BENCH_SCEN_DIR/wine-crashes" 2>/dev/null | grep -c .)
+    what="a $kind run exiting with $code noted as $want_lines crash"
+    if [ "$lines" = "$want_lines" ] && { [ "$want_lines" = 0 ] ||
+        grep -qxF "winedevice.exe: wine: Unhandled illegal instruction at address 70D92A0F (thread 0054), starting debugger..." "$BENCH_SCEN_DIR/wine-crashes"; }; then
+        _bench_result "$what"
+    else
+        _bench_result "$what" "found $lines: $(cat "$BENCH_SCEN_DIR/wine-crashes" 2>/dev/null)"
+    fi
+done
+# Not a crash of this scenario's Wine.
+rm -f "$BENCH_SCEN_DIR/wine-crashes"
