@@ -662,9 +662,11 @@ _bench_machine_down() {
 BENCH_IMPORT_KEY='HKCU\Software\Wine\Bench'
 _bench_take_queue() {
     BENCH_IMPORTS=$((BENCH_IMPORTS + 1))
-    printf -v "$1" '%s' "${BENCH_QUEUE%.queue}-$BENCH_IMPORTS"
-    _bench_queue set "$BENCH_IMPORT_KEY" Imported REG_SZ "$(basename "${BENCH_QUEUE%.queue}-$BENCH_IMPORTS")"
-    mv "$BENCH_QUEUE" "${!1}.queue" || { _bench_setup_failed "registry settings" "cannot read the queued settings"; return 1; }
+    # Named apart from the caller's variable, which printf -v sets.
+    local _bench_taken=${BENCH_QUEUE%.queue}-$BENCH_IMPORTS
+    printf -v "$1" '%s' "$_bench_taken"
+    _bench_queue set "$BENCH_IMPORT_KEY" Imported REG_SZ "${_bench_taken##*/}"
+    mv "$BENCH_QUEUE" "$_bench_taken.queue" || { _bench_setup_failed "registry settings" "cannot read the queued settings"; return 1; }
 }
 
 # _bench_apply: the queued settings into the registry files of the machine,

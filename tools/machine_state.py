@@ -305,19 +305,28 @@ class Registry:
         return key.value(name) if key else None
 
 
-def read_text(path):
+def read_text_and_encoding(path):
+    """A file's text and the encoding it was read with: UTF-8, or Latin-1
+    for bytes that are not."""
     with open(path, "rb") as f:
         raw = f.read()
     try:
-        return raw.decode("utf-8")
+        return raw.decode("utf-8"), "utf-8"
     except UnicodeDecodeError:
-        return raw.decode("latin-1")
+        return raw.decode("latin-1"), "latin-1"
+
+
+def read_text(path):
+    return read_text_and_encoding(path)[0]
+
+
+REGISTRY_FILES = (("HKLM", "system.reg"), ("HKCU", "user.reg"))
 
 
 def registry(prefix):
     """The registry of a prefix: system.reg as HKLM, user.reg as HKCU."""
     reg = Registry()
-    for name, root in (("system.reg", "HKLM"), ("user.reg", "HKCU")):
+    for root, name in REGISTRY_FILES:
         path = os.path.join(prefix, name)
         if os.path.exists(path):
             reg.load(root, read_text(path), name)
@@ -466,9 +475,10 @@ def queued_value(type_name, data):
     if type_name == "REG_MULTI_SZ":
         return REG_MULTI_SZ, multi_sz(data)
     if type_name == "REG_DWORD":
-        if not re.fullmatch(r"0[xX][0-9a-fA-F]+|[0-9]+", data) or int(data, 0 if data[:2].lower() == "0x" else 10) > 0xFFFFFFFF:
+        number = int(data, 16 if data[:2].lower() == "0x" else 10) if re.fullmatch(r"0[xX][0-9a-fA-F]+|[0-9]+", data) else None
+        if number is None or number > 0xFFFFFFFF:
             raise ValueError("not a REG_DWORD: %r" % data)
-        return REG_DWORD, struct.pack("<I", int(data, 0 if data[:2].lower() == "0x" else 10))
+        return REG_DWORD, struct.pack("<I", number)
     if type_name == "REG_BINARY":
         if not re.fullmatch(r"[0-9a-fA-F]*", data):
             raise ValueError("not hex digits for a REG_BINARY: %r" % data)
@@ -557,13 +567,12 @@ class HiveText:
             lines += body
         return "\n".join(lines)
 
-    def section(self, name, make):
+    def section(self, name):
+        """The section of a key, added at the end when there is none."""
         folded = fold(name)
         for sec in self.sections:
             if sec[0] == folded:
                 return sec
-        if not make:
-            return None
         now = time.time()
         filetime = int(now * 10000000) + 116444736000000000
         last = self.sections[-1][1] if self.sections else self.head
@@ -593,13 +602,13 @@ class HiveText:
         return None
 
     def unset(self, key, name):
-        sec = self.section(key, True)
+        sec = self.section(key)
         span = self._value_span(sec[1], fold(name))
         if span:
             del sec[1][span[0]:span[1]]
 
     def set(self, key, name, value):
-        sec = self.section(key, True)
+        sec = self.section(key)
         lines = sec[1]
         line = "%s=%s" % ('"%s"' % escape(name, '"') if name else "@", value.wine_text())
         span = self._value_span(lines, fold(name))
@@ -668,13 +677,10 @@ def apply_settings(texts, records):
             elif op == "unset":
                 hive.unset(name, args[1])
             else:
-                hive.section(name, True)
+                hive.section(name)
         except ValueError as e:
             raise ValueError("setting %d (%s): %s" % (number, " ".join(record), e)) from None
     return {root: hive.text() for root, hive in hives.items()}
-
-
-REGISTRY_FILES = (("HKLM", "system.reg"), ("HKCU", "user.reg"))
 
 
 def apply_queue(prefix, queue):
@@ -683,13 +689,7 @@ def apply_queue(prefix, queue):
     old ones."""
     texts, encodings = {}, {}
     for root, name in REGISTRY_FILES:
-        path = os.path.join(prefix, name)
-        with open(path, "rb") as f:
-            raw = f.read()
-        try:
-            texts[root], encodings[root] = raw.decode("utf-8"), "utf-8"
-        except UnicodeDecodeError:
-            texts[root], encodings[root] = raw.decode("latin-1"), "latin-1"
+        texts[root], encodings[root] = read_text_and_encoding(os.path.join(prefix, name))
     changed = apply_settings(texts, read_queue(queue))
     check = Registry()
     for root, name in REGISTRY_FILES:
