@@ -73,11 +73,15 @@ message "Warning" "Install OK !! System will be restart ......"
 SCRIPT
 
 marker absent
+# The driver's round trips to the dialog can be answered while Wine still
+# handles the click (waiting on another process, a thread takes the messages
+# sent to it), so the box may come a moment after nomessage has looked.
 drive --fails 'expected no message box, found "Warning" "Install OK !! System will be restart ......."' <<'SCRIPT'
 start E:\Setup.exe E:\
 click 1001
 click 1004
 click 1008
+sleep 2000
 nomessage
 SCRIPT
 
