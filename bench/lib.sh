@@ -106,6 +106,7 @@ bench_build_selftest() {
 # One Xvfb for the whole run, on the first free display from 57 on.
 bench_xvfb_start() {
     local n
+    mkdir -p "$BENCH_OUT" || return 1
     for n in $(seq "${BENCH_DISPLAY_FIRST:-57}" 99); do
         [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
         Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >"$BENCH_OUT/xvfb.log" 2>&1 &
