@@ -685,6 +685,7 @@ TEST_F(InstallTest, EachProgramsFolderCopyLooksTheFolderUpAgain) {
             fresh.FailNthCallOf("fopen", 3);
         RecordingView v;
         ErrorFlag = 0;
+        memset(&FolderPaths, 0, sizeof FolderPaths);
         WindowsKind = c.code;
         HddInterface = 1;
         RunInstall(v);

@@ -120,7 +120,8 @@ TEST_F(UninstallTest, NtPlansDeleteTheirOwnServiceSubkey) {
         EXPECT_FALSE(sys.DirectoryExists("c:\\kmdrv"));
         EXPECT_EQ('C', sys.Value(kMemory, "PagingFiles")->data[0]);
         EXPECT_TRUE(sys.HasKey("SYSTEM\\CurrentControlSet\\Services\\VNT"));
-        EXPECT_TRUE(sys.Value("SYSTEM\\CurrentControlSet\\Services\\VNT", "Start") == 0);
+        for (const char* value : {"ErrorControl", "Type", "Start"})
+            EXPECT_TRUE(sys.Value("SYSTEM\\CurrentControlSet\\Services\\VNT", value) == 0) << value;
         EXPECT_FALSE(sys.HasKey(std::string("SYSTEM\\CurrentControlSet\\Services\\") + c.subKey));
         EXPECT_TRUE(sys.HasKey(std::string("SYSTEM\\CurrentControlSet\\Services\\") + c.other));
         EXPECT_EQ(1u, sys.CallsOf("SetFileAttributesA D:\\pagefile.sys 128").size());
