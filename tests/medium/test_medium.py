@@ -248,9 +248,13 @@ time.sleep(60)
                 write_files(self.path('out'), {'disc.iso': b'an older image'})
                 env = dict(os.environ, FAKE=str(how), READY=ready,
                            PATH=self.path('bin') + ':' + os.environ['PATH'])
+                # Started as from a terminal, where Ctrl-C reaches it: a test
+                # run in the background (CI) inherits SIGINT ignored, and a
+                # shell cannot trap a signal ignored when it started.
                 p = subprocess.Popen(['bash', MEDIUM, '-o', self.path('out', 'disc.iso')],
                                      env=env, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
-                                     text=True, start_new_session=True)
+                                     text=True, start_new_session=True,
+                                     preexec_fn=lambda: signal.signal(signal.SIGINT, signal.SIG_DFL))
                 if how != 'fail':
                     deadline = time.time() + 30
                     while not os.path.exists(ready):
