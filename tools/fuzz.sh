@@ -9,9 +9,10 @@
 #
 #   bash tools/fuzz.sh [SECONDS]
 #   bash tools/fuzz.sh --coverage        the lines of setup/ the corpus reaches
-#   bash tools/fuzz.sh --update-corpus   the seed machines, the corpus and
-#                                        build/fuzz/found merged into a
-#                                        minimal tests/fuzz/corpus
+#   bash tools/fuzz.sh --update-corpus   tests/fuzz/corpus made anew: the
+#                                        seed machines, and of the corpus and
+#                                        build/fuzz/found what reaches an
+#                                        edge they do not
 set -u
 cd "$(dirname "$0")/.."
 out=build/fuzz
@@ -36,12 +37,14 @@ case "${1:-}" in
 --coverage)
     binary=$out/setup_coverage
     build $binary -fsanitize=fuzzer -fprofile-instr-generate -fcoverage-mapping || exit 1
-    rm -f $out/coverage.profraw
-    LLVM_PROFILE_FILE=$out/coverage.profraw $binary -runs=0 $corpus >$out/coverage.log 2>&1 || {
-        tail -20 $out/coverage.log
-        exit 1
-    }
-    llvm-profdata-14 merge -o $out/coverage.profdata $out/coverage.profraw || exit 1
+    # One run an input: an input that breaks a promise ends its run before
+    # the profile is written, and only its own profile is lost.
+    rm -rf $out/profiles
+    for input in $corpus/*; do
+        LLVM_PROFILE_FILE=$out/profiles/%p.profraw $binary -artifact_prefix=$out/ "$input" >/dev/null 2>&1 ||
+            echo "fuzz: $input breaks a promise; its lines are not counted"
+    done
+    llvm-profdata-14 merge -o $out/coverage.profdata $out/profiles/*.profraw || exit 1
     llvm-cov-14 report $binary -instr-profile=$out/coverage.profdata setup/*.cpp
     echo "lines of setup/ not reached:"
     llvm-cov-14 show $binary -instr-profile=$out/coverage.profdata setup/*.cpp |
@@ -49,14 +52,15 @@ case "${1:-}" in
     exit 0
     ;;
 --update-corpus)
+    # The seeds stay whole; of the rest only what reaches an edge they do not.
     build $fuzzer $sanitized || exit 1
-    seeds=$(mktemp -d)
     merged=$(mktemp -d)
-    SETUP_FUZZ_SEEDS=$seeds $fuzzer || exit 1
+    SETUP_FUZZ_SEEDS=$merged $fuzzer || exit 1
     mkdir -p $corpus
-    $fuzzer -merge=1 $merged $seeds $corpus $out/found 2>&1 | grep -E '^MERGE-OUTER: [0-9]+ new files' || exit 1
-    rm -rf $corpus "$seeds"
+    $fuzzer -merge=1 -use_counters=0 $merged $corpus $out/found 2>&1 | grep -E '^MERGE-OUTER: [0-9]+ new files' || exit 1
+    rm -rf $corpus
     mv "$merged" $corpus
+    chmod 755 $corpus
     echo "fuzz: $(ls $corpus | wc -l) inputs in $corpus"
     exit 0
     ;;

@@ -428,10 +428,10 @@ private:
         return a.files == b.files && a.registry == b.registry && a.profiles == b.profiles && a.restarts == b.restarts;
     }
 
-    void Expect(bool holds, const char* promise) {
+    void Expect(bool holds, const char* promise, const std::string& detail = "") {
         if (holds) return;
-        fprintf(stderr, "\nbroken: %s\nWindowsKind %u, HddInterface %d, steps: %s\n%s", promise, WindowsKind,
-                HddInterface, steps_.c_str(), sys_.Dump().c_str());
+        fprintf(stderr, "\nbroken: %s %s\nWindowsKind %u, HddInterface %d, clicks: %s\n%s", promise, detail.c_str(),
+                WindowsKind, HddInterface, steps_.c_str(), sys_.Dump().c_str());
         abort();
     }
 
@@ -468,10 +468,10 @@ private:
             if (after.files.count(file.first)) continue;
             const std::string& path = file.first;
             const bool atRoot = path.find('\\', 3) == std::string::npos;  // a file, not a folder
-            Expect(!atRoot || path == "D:\\PAGEFILE.SYS", "uninstall removes nothing at the root of a drive");
+            Expect(!atRoot || path == "D:\\PAGEFILE.SYS", "uninstall removes nothing at the root of a drive:", path);
             bool known = false;
             for (const std::string& p : placed) known = known || path == p;
-            Expect(known, "uninstall removes only files that install puts in place");
+            Expect(known, "uninstall removes only files that install puts in place:", path);
         }
         // Keys deleted whole, and the values of the NT service.
         const std::string keys[] = {"HKLM\\SYSTEM\\CURRENTCONTROLSET\\SERVICES\\VXD\\SKVXD",
@@ -486,7 +486,7 @@ private:
             for (const std::string& key : keys)
                 known = known || (name.compare(0, key.size(), key) == 0 &&
                                   (name[key.size()] == '\\' || name[key.size()] == ':'));
-            Expect(known, "uninstall removes only registry entries that install puts in place");
+            Expect(known, "uninstall removes only registry entries that install puts in place:", name);
         }
     }
 
