@@ -201,7 +201,12 @@ private:
     std::string front_, back_;
 };
 
+// The numbers are read from the end of the input inwards and the byte strings
+// from its start: the clicks come first, so that a longer string takes the
+// last of the faults rather than a click.
 template <class Coder> void Describe(Coder& c, Machine& m) {
+    c.List(m.clicks, 10);
+    for (uint8_t& click : m.clicks) c.Int(click, 0, kClickStartAgain);
     c.Int(m.platform, 0, 3);
     c.Int(m.major, 0, 7);
     c.Int(m.minor, 0, 255);
@@ -257,8 +262,6 @@ template <class Coder> void Describe(Coder& c, Machine& m) {
     }
     c.Int(m.failingCall, 0, 1023);
     c.Int(m.failingEvery, 0, kOperationCount);
-    c.List(m.clicks, 10);
-    for (uint8_t& click : m.clicks) c.Int(click, 0, kClickStartAgain);
 }
 
 // Places a file or folder; nothing when its drive does not exist.
@@ -608,6 +611,11 @@ std::vector<Machine> Seeds() {
     m.registry = {Text(0, 1, std::string(120, 's')), Text(1, 1, "held")};
     m.faults = {{5, 1}};
     seeds.push_back(m);
+    m.faults = {{24, 1}};  // no heap block for it
+    seeds.push_back(m);
+    m = win98;  // the state-manager entry of exactly 80 bytes
+    m.registry = {Text(0, 1, std::string(79, 's'))};
+    seeds.push_back(m);
     seeds.push_back(Installed(win98));
     m = Installed(win98);  // leftovers held open by another program, a file of its own in c:\kmdrv
     m.files.push_back({3, false, false});
@@ -617,6 +625,9 @@ std::vector<Machine> Seeds() {
     Machine xp = Nt(5, 1, SYS_VER_NT_WORKSTATION);
     m = xp;  // install, then the program again after the restart, and uninstall
     m.clicks = {kClickInstall, kClickIde, kClickNext, kClickStartAgain, kClickUninstall};
+    seeds.push_back(m);
+    m = xp;  // PagingFiles of exactly 80 bytes
+    m.registry = {{2, 2, SYS_REG_MULTI_SZ, "C" + std::string(78, 'x') + std::string(1, '\0')}};
     seeds.push_back(m);
     m = xp;  // without \Peek_B.exe
     m.medium = 31 & ~1;
