@@ -150,8 +150,8 @@ std::vector<std::string> FilePaths(const FakeSystem& sys) {
             "C:\\pagefile.sys",
             root + ":\\PeekBuff.exe",
             "C:\\PeekBuff.exe",
-            "C:\\SCSIKRN.VXD",
-            "C:\\SCSIKRN.SYS",
+            root + ":\\SCSIKRN.VXD",
+            root + ":\\SCSIKRN.SYS",
             "c:\\kmdrv"};
 }
 const size_t kFilePathCount = 16;
@@ -612,6 +612,11 @@ std::vector<Machine> Seeds() {
     m.faults = {{5, 1}};
     seeds.push_back(m);
     m.faults = {{24, 1}};  // no heap block for it
+    seeds.push_back(m);
+    m = Installed(win98);  // the system directory unknown, files of others at the medium's root
+    m.files.push_back({13, true, false});
+    m.files.push_back({14, true, false});
+    m.failingEvery = 10;
     seeds.push_back(m);
     m = win98;  // the state-manager entry of exactly 80 bytes
     m.registry = {Text(0, 1, std::string(79, 's'))};
