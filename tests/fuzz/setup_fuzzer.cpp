@@ -445,17 +445,20 @@ private:
     // written before the message.
     void OnMessage(const RecordingView::Message& message) {
         if (message.text != kInstallOk) return;
-        bool inPlace = sys_.HasKey(kInstallMarkerKey);
+        std::string missing;
+        if (!sys_.HasKey(kInstallMarkerKey)) missing += " the marker";
         if (WindowsKind < 10) {
-            inPlace = inPlace && HasFile(sys_.systemDirectory + "\\SCSIKRN.VXD") &&
-                      sys_.Value(kSkvxd, "Start") && sys_.Value(kSkvxd, "StaticVxD");
-            if (HddInterface == 1) inPlace = inPlace && HasFile("c:\\kmdrv\\kmide.dat");
-            if (HddInterface == 2) inPlace = inPlace && HasFile("c:\\kmdrv\\kmscsi.dat");
+            if (!HasFile(sys_.systemDirectory + "\\SCSIKRN.VXD")) missing += " SCSIKRN.VXD";
+            if (!sys_.Value(kSkvxd, "Start") || !sys_.Value(kSkvxd, "StaticVxD")) missing += " the SKVXD entry";
+            if (HddInterface == 1 && !HasFile("c:\\kmdrv\\kmide.dat")) missing += " kmide.dat";
+            if (HddInterface == 2 && !HasFile("c:\\kmdrv\\kmscsi.dat")) missing += " kmscsi.dat";
         } else {
-            inPlace = inPlace && HasFile(sys_.systemDirectory + "\\drivers\\VNT.sys") &&
-                      sys_.Value(kVnt, "ErrorControl") && sys_.Value(kVnt, "Type") && sys_.Value(kVnt, "Start");
+            if (!HasFile(sys_.systemDirectory + "\\drivers\\VNT.sys")) missing += " VNT.sys";
+            if (!sys_.Value(kVnt, "ErrorControl") || !sys_.Value(kVnt, "Type") || !sys_.Value(kVnt, "Start"))
+                missing += " the VNT service";
         }
-        Expect(inPlace, "\"Install OK\" only with the driver (and the data file) in place and the marker written");
+        Expect(missing.empty(), "\"Install OK\" only with the driver in place and the marker written; missing:",
+               missing);
     }
 
     // Uninstall removes only what install puts in place (and the paging file
