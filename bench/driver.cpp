@@ -558,12 +558,20 @@ bool CmdStart(const std::vector<std::string> &w, std::string &why)
     g_target.pi = pi;
     DWORD begin = GetTickCount();
     while (true) {
+        // Only a dialog of the process just started counts, and only once it
+        // is up: shown and the active window of its thread, so that keys and
+        // clicks reach it as they would reach it from a user.
         FindDialog f = { pi.dwProcessId, nullptr };
         EnumWindows(FindDialogProc, reinterpret_cast<LPARAM>(&f));
         if (f.found) {
             g_target.dialog = f.found;
             g_target.thread = GetWindowThreadProcessId(f.found, nullptr);
-            return Settle(why);
+            GUITHREADINFO gti = {};
+            gti.cbSize = sizeof gti;
+            if (!Settle(why))
+                return false;
+            if (GetGUIThreadInfo(g_target.thread, &gti) && gti.hwndActive == f.found)
+                return true;
         }
         DWORD code = 0;
         if (WaitForSingleObject(pi.hProcess, 0) == WAIT_OBJECT_0) {
@@ -573,7 +581,8 @@ bool CmdStart(const std::vector<std::string> &w, std::string &why)
             return false;
         }
         if (GetTickCount() - begin >= kStartTimeoutMs) {
-            why = "expected a visible dialog \"Setup\" of class #32770 within 20 s; none appeared";
+            why = g_target.dialog ? "expected the dialog \"Setup\" to become the active window within 20 s; it did not"
+                                  : "expected a visible dialog \"Setup\" of class #32770 within 20 s; none appeared";
             return false;
         }
         Sleep(50);
@@ -765,11 +774,24 @@ bool CmdKey(const std::vector<std::string> &w, std::string &why)
         why = "no window of the dialog's thread has the keyboard focus";
         return false;
     }
+    DWORD pid = 0;
+    GetWindowThreadProcessId(gti.hwndFocus, &pid);
+    if (pid != g_target.pi.dwProcessId) {
+        why = "the keyboard focus of the dialog's thread is on a window that is not the program's";
+        return false;
+    }
     UINT scan = MapVirtualKeyA(vk, MAPVK_VK_TO_VSC);
     LPARAM down = 1 | (static_cast<LPARAM>(scan) << 16);
     LPARAM up = down | (1L << 30) | (1L << 31);
-    if (!PostMessageA(gti.hwndFocus, WM_KEYDOWN, vk, down) || !PostMessageA(gti.hwndFocus, WM_KEYUP, vk, up)) {
+    if (!PostMessageA(gti.hwndFocus, WM_KEYDOWN, vk, down)) {
         why = "PostMessage of the key failed with error " + std::to_string(GetLastError());
+        return false;
+    }
+    // The press alone may end the dialog (Escape, Enter) before the release
+    // is posted: the program runs on while this one posts. A release then
+    // has no window left to go to, as from a keyboard.
+    if (!PostMessageA(gti.hwndFocus, WM_KEYUP, vk, up) && IsWindow(gti.hwndFocus)) {
+        why = "PostMessage of the key's release failed with error " + std::to_string(GetLastError());
         return false;
     }
     return true;

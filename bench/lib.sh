@@ -38,7 +38,7 @@ BENCH_DRIVER_EXE=${BENCH_DRIVER_EXE:-}
 BENCH_TEMPLATE=$BENCH_OUT/template-win32
 BENCH_SHOTS=$BENCH_OUT/shots
 # Bump when the template recipe changes: an older template is then rebuilt.
-BENCH_TEMPLATE_RECIPE="bench template 5 win32"
+BENCH_TEMPLATE_RECIPE="bench template 6 win32"
 
 export WINEDEBUG=-all
 # No debugger for a crashed program: under emulation winedbg takes half a
@@ -106,6 +106,7 @@ bench_build_selftest() {
 # One Xvfb for the whole run, on the first free display from 57 on.
 bench_xvfb_start() {
     local n
+    mkdir -p "$BENCH_OUT" || return 1
     for n in $(seq "${BENCH_DISPLAY_FIRST:-57}" 99); do
         [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
         Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >"$BENCH_OUT/xvfb.log" 2>&1 &
@@ -204,7 +205,7 @@ _bench_reg() { _bench_wine 60 reg "$@"; }
 # detector (see BENCH_RESTART_FLAG), D: a
 # fixed disk on a directory of the prefix, E: a CD-ROM (the medium, filled
 # per scenario, and linked already so that the boot of the machine finds
-# it), and the iosubsys folder a Windows 9x system has.
+# it), the iosubsys folder a Windows 9x system has, and Wine's own fonts.
 bench_template() {
     if [ -f "$BENCH_TEMPLATE/.bench-template" ] &&
         [ "$(cat "$BENCH_TEMPLATE/.bench-template")" = "$BENCH_TEMPLATE_RECIPE" ]; then
@@ -233,6 +234,7 @@ bench_template() {
         _bench_queue set "$BENCH_RUN_KEY" bench-restart REG_SZ "cmd.exe /c echo restarted>$BENCH_FLAG_WIN"
         _bench_wine 300 wineboot -i >/dev/null 2>&1 &&
             _bench_import >&2 &&
+            _bench_install_fonts "$t" &&
             mkdir -p "$t/disk_d" "$t/medium" "$t/drive_c/windows/system32/iosubsys" &&
             ln -sfn ../disk_d "$t/dosdevices/d:" &&
             ln -sfn ../medium "$t/dosdevices/e:"
@@ -244,6 +246,17 @@ bench_template() {
     grep -q '"Managed"="N"' "$t/user.reg" || { bench_log "bench: the template lost its settings"; return 1; }
     echo "$BENCH_TEMPLATE_RECIPE" >"$t/.bench-template"
     mv "$t" "$BENCH_TEMPLATE"
+}
+
+# Wine's own fonts (Tahoma for captions, Marlett for their buttons, MS Sans
+# Serif for dialogs) in C:\windows\Fonts of a prefix: Wine 8 does not read
+# them from its data folder, only from there, and draws the screens with
+# stand-ins without them (a close button shows the letter "r").
+BENCH_WINE_FONTS=/usr/share/wine/fonts
+_bench_install_fonts() {
+    local fonts=$1/drive_c/windows/Fonts
+    [ -e "$BENCH_WINE_FONTS/marlett.ttf" ] || { bench_log "bench: no Wine fonts in $BENCH_WINE_FONTS (fonts-wine)"; return 1; }
+    mkdir -p "$fonts" && cp "$BENCH_WINE_FONTS"/* "$fonts/"
 }
 
 # _bench_copy_template <dir>: a prefix of its own from the template. The

@@ -50,8 +50,10 @@ void RemoveInstalledFile(const char* path) {
     sys.remove(path);
 }
 
+// An unknown (empty) folder would name a file at the root of the current
+// drive, where install never puts one.
 void RemoveFromFolder(char* folder, const char* suffix) {
-    if (AppendPath(folder, suffix)) RemoveInstalledFile(folder);
+    if (folder[0] && AppendPath(folder, suffix)) RemoveInstalledFile(folder);
 }
 
 void LoadSystemDirectory() {
@@ -62,6 +64,8 @@ void LoadSystemDirectory() {
 
 void LoadProgramsFolder() {
     SystemServices& sys = Services();
+    // A failed lookup must not leave an earlier composed path behind.
+    FolderPaths.programsFolder[0] = 0;
     ShellAllocator allocator = 0;
     if (sys.SHGetMalloc(&allocator) < 0) return;
     ItemIdList list = 0;

@@ -17,7 +17,7 @@ int CopyIntoFolder(char* folder, const char* suffix);
 int CopyToPath(const char* path);
 
 // Appends suffix to folder in place and removes the file so named; skipped
-// when the path would not fit.
+// when the folder is empty (unknown) or the path would not fit.
 void RemoveFromFolder(char* folder, const char* suffix);
 
 // Removes an installed file: clears its attributes first, since a copy from a
@@ -28,8 +28,8 @@ void RemoveInstalledFile(const char* path);
 // lookup fails.
 void LoadSystemDirectory();
 
-// Puts the Start-menu Programs folder into its buffer when the lookup
-// succeeds and the path fits; leaves the buffer unchanged otherwise.
+// Puts the Start-menu Programs folder into its buffer; empties the buffer
+// when the lookup fails or the path does not fit.
 void LoadProgramsFolder();
 
 // True when a file (not a directory) exists at the destination path.

@@ -39,18 +39,21 @@ void Fail(SetupView& view, const char* message) {
     ErrorFlag = -1;
 }
 
-enum Lookup { kNoLookup, kLookupSystemDirectory, kLookupProgramsFolder };
-enum Destination { kFullPath, kInSystemDirectory, kInProgramsFolder };
+enum Lookup : unsigned char { kNoLookup, kLookupSystemDirectory, kLookupProgramsFolder };
+enum Destination : unsigned char { kFullPath, kInSystemDirectory, kInProgramsFolder };
 
+// The three small fields come first, so that a step takes 16 bytes, not 24.
 struct CopyStep {
     Lookup lookup;
-    const char* source;
     Destination where;
+    unsigned char position;   // 0: the step sets none
+    const char* source;
     const char* destination;  // a full path, or a suffix of the folder
-    int position;             // 0: the step sets none
     const char* failure;
 };
 
+// Shows "Cannot write " and what was not written: a path, or a registry key
+// named "HKLM\..."; either has at most 255 characters.
 void FailToWrite(SetupView& view, const char* path) {
     char message[16 + kFolderPathSize];
     strcpy(message, "Cannot write ");
@@ -64,18 +67,14 @@ bool RunCopyStep(SetupView& view, const CopyStep& step) {
     if (step.lookup == kLookupSystemDirectory) LoadSystemDirectory();
     if (step.lookup == kLookupProgramsFolder) LoadProgramsFolder();
     strcpy(FolderPaths.source, step.source);
-    if (step.where == kInSystemDirectory && !FolderPaths.systemDirectory[0]) {
-        // The system directory is unknown: a driver must not land elsewhere.
+    char* folder = step.where == kInSystemDirectory ? FolderPaths.systemDirectory : FolderPaths.programsFolder;
+    if (step.where != kFullPath && !folder[0]) {
+        // The folder is unknown: the file must not land elsewhere, such as at
+        // the root of the current drive.
         FailToWrite(view, step.destination);
         return false;
     }
-    int found;
-    if (step.where == kFullPath)
-        found = CopyToPath(step.destination);
-    else
-        found = CopyIntoFolder(step.where == kInSystemDirectory ? FolderPaths.systemDirectory
-                                                                : FolderPaths.programsFolder,
-                               step.destination);
+    const int found = step.where == kFullPath ? CopyToPath(step.destination) : CopyIntoFolder(folder, step.destination);
     if (!found) {
         Fail(view, step.failure);
         return false;
@@ -95,14 +94,14 @@ bool RunCopySteps(SetupView& view, const CopyStep* steps, int count) {
 }
 
 const CopyStep k9xSteps[] = {
-    {kNoLookup, "\\Peek_B.exe", kFullPath, "c:\\kmdrv\\Peek_B.exe", 4, "Soure File One not found"},
-    {kLookupProgramsFolder, "\\Peek_B.exe", kInProgramsFolder, "\\PeekBuff.exe", 5, "Soure File Tow not found"},
-    {kLookupSystemDirectory, "\\QSPK2.DAT", kInSystemDirectory, "\\SCSIKRN.VXD", 6, "Soure File Tow-1 not found"},
-    {kLookupSystemDirectory, "\\98\\v98.vxd", kInSystemDirectory, "\\iosubsys\\v98.vxd", 7, "Soure File Tree not found"},
-    {kLookupSystemDirectory, "\\98\\v98.vxd", kInSystemDirectory, "\\SCSIKRN.SYS", 8, "Soure File Tree-1 not found"},
+    {kNoLookup, kFullPath, 4, "\\Peek_B.exe", "c:\\kmdrv\\Peek_B.exe", "Soure File One not found"},
+    {kLookupProgramsFolder, kInProgramsFolder, 5, "\\Peek_B.exe", "\\PeekBuff.exe", "Soure File Tow not found"},
+    {kLookupSystemDirectory, kInSystemDirectory, 6, "\\QSPK2.DAT", "\\SCSIKRN.VXD", "Soure File Tow-1 not found"},
+    {kLookupSystemDirectory, kInSystemDirectory, 7, "\\98\\v98.vxd", "\\iosubsys\\v98.vxd", "Soure File Tree not found"},
+    {kLookupSystemDirectory, kInSystemDirectory, 8, "\\98\\v98.vxd", "\\SCSIKRN.SYS", "Soure File Tree-1 not found"},
 };
-const CopyStep k9xIdeData = {kNoLookup, "\\98\\v98.vxd", kFullPath, "c:\\kmdrv\\kmide.dat", 0, "Soure File four not found"};
-const CopyStep k9xScsiData = {kNoLookup, "\\98\\v98.vxd", kFullPath, "c:\\kmdrv\\kmscsi.dat", 0, "Soure File four not found"};
+const CopyStep k9xIdeData = {kNoLookup, kFullPath, 0, "\\98\\v98.vxd", "c:\\kmdrv\\kmide.dat", "Soure File four not found"};
+const CopyStep k9xScsiData = {kNoLookup, kFullPath, 0, "\\98\\v98.vxd", "c:\\kmdrv\\kmscsi.dat", "Soure File four not found"};
 
 void Install9x(SetupView& view) {
     if (!RunCopySteps(view, k9xSteps, sizeof k9xSteps / sizeof k9xSteps[0])) return;
@@ -110,7 +109,10 @@ void Install9x(SetupView& view) {
     if (HddInterface == 2 && !RunCopyStep(view, k9xScsiData)) return;
     SuspendStateManagerEntry();
     RelocatePaging9x();
-    RegisterStaticVxd();
+    if (!RegisterStaticVxd()) {
+        FailToWrite(view, kVxdEntry);
+        return;
+    }
     view.SetProgressPos(10);
 }
 
@@ -120,27 +122,28 @@ void InstallNt(SetupView& view, const CopyStep (&steps)[3]) {
     LoadSystemDirectory();
     view.SetProgressPos(3);
     if (!RunCopySteps(view, steps, 3)) return;
-    RegisterNtDriverService();
+    if (!RegisterNtDriverService()) {
+        FailToWrite(view, kNtServiceEntry);
+        return;
+    }
     RelocatePagingNt();
     view.SetProgressPos(10);
 }
 
 const CopyStep kNt4Steps[3] = {
-    {kNoLookup, "\\nt\\vnt4.sys", kInSystemDirectory, "\\drivers\\VNT.sys", 5, "Soure File one not found"},
-    {kNoLookup, "\\Peek_B.exe", kFullPath, "c:\\kmdrv\\Peek_B.exe", 7, "Soure File Two not found"},
-    {kLookupProgramsFolder, "\\Peek_B.exe", kInProgramsFolder, "\\PeekBuff.exe", 8, "Soure File Tree not found"},
+    {kNoLookup, kInSystemDirectory, 5, "\\nt\\vnt4.sys", "\\drivers\\VNT.sys", "Soure File one not found"},
+    {kNoLookup, kFullPath, 7, "\\Peek_B.exe", "c:\\kmdrv\\Peek_B.exe", "Soure File Two not found"},
+    {kLookupProgramsFolder, kInProgramsFolder, 8, "\\Peek_B.exe", "\\PeekBuff.exe", "Soure File Tree not found"},
 };
 const CopyStep kNt5Steps[3] = {
-    {kNoLookup, "\\NT\\VNT.sys", kInSystemDirectory, "\\drivers\\VNT.sys", 5, "Soure File One not found"},
-    {kNoLookup, "\\Peek_B.exe", kFullPath, "c:\\kmdrv\\Peek_B.exe", 7, "Soure File Two not found"},
-    {kLookupProgramsFolder, "\\Peek_B.exe", kInProgramsFolder, "\\PeekBuff.exe", 9, "Soure File Tree not found"},
+    {kNoLookup, kInSystemDirectory, 5, "\\NT\\VNT.sys", "\\drivers\\VNT.sys", "Soure File One not found"},
+    {kNoLookup, kFullPath, 7, "\\Peek_B.exe", "c:\\kmdrv\\Peek_B.exe", "Soure File Two not found"},
+    {kLookupProgramsFolder, kInProgramsFolder, 9, "\\Peek_B.exe", "\\PeekBuff.exe", "Soure File Tree not found"},
 };
 
 void RemoveFromSystemDirectory(const char* suffix) {
     LoadSystemDirectory();
-    // An unknown system directory would name a file at the root of the
-    // current drive, where install never puts one.
-    if (FolderPaths.systemDirectory[0]) RemoveFromFolder(FolderPaths.systemDirectory, suffix);
+    RemoveFromFolder(FolderPaths.systemDirectory, suffix);
 }
 
 void RemoveFromProgramsFolder(const char* suffix) {
@@ -148,7 +151,9 @@ void RemoveFromProgramsFolder(const char* suffix) {
     RemoveFromFolder(FolderPaths.programsFolder, suffix);
 }
 
-void Uninstall9x() {
+// The uninstall plans return the key of the driver's registration when it
+// could not be removed, 0 when it is gone.
+const char* Uninstall9x() {
     ResetPaging9x();
     RemoveInstalledFile("c:\\kmdrv\\kmide.dat");
     RemoveInstalledFile("c:\\kmdrv\\kmscsi.dat");
@@ -157,19 +162,21 @@ void Uninstall9x() {
     RemoveFromSystemDirectory("\\iosubsys\\v98.vxd");
     RemoveFromSystemDirectory("\\SCSIKRN.VXD");
     RemoveFromSystemDirectory("\\SCSIKRN.SYS");
-    UnregisterStaticVxd();
+    const bool gone = UnregisterStaticVxd();
     RestoreStateManagerEntry();
+    return gone ? 0 : kVxdEntry;
 }
 
-void UninstallNt(const char* serviceSubKey) {
+const char* UninstallNt(const char* serviceSubKey) {
     SystemServices& sys = Services();
     RemoveFromSystemDirectory("\\drivers\\VNT.sys");
     sys.SetFileAttributesA("D:\\pagefile.sys", SYS_FILE_ATTRIBUTE_NORMAL);
     RemoveFromProgramsFolder("\\PeekBuff.exe");
-    UnregisterNtDriverService(serviceSubKey);
+    const bool gone = UnregisterNtDriverService(serviceSubKey);
     RemoveInstalledFile("c:\\kmdrv\\peek_b.exe");
     sys.remove("d:\\pagefile.sys");
     RestorePagingNt();
+    return gone ? 0 : kNtServiceEntry;
 }
 
 }  // namespace
@@ -193,25 +200,39 @@ void RunInstall(SetupView& view) {
 
     if (ErrorFlag != 0) return;
     RegKey marker = 0;
-    if (sys.RegCreateKeyA(SYS_HKEY_LOCAL_MACHINE, kInstallMarkerKey, &marker) == 0) sys.RegCloseKey(marker);
+    if (sys.RegCreateKeyA(SYS_HKEY_LOCAL_MACHINE, kInstallMarkerKey, &marker) != 0) {
+        FailToWrite(view, kInstallMarkerEntry);
+        return;
+    }
+    sys.RegCloseKey(marker);
     view.ShowMessage("Install OK !! System will be restart .......", "Warning", SETUP_MB_ICONQUESTION);
     RestartSystem();
 }
 
 void RunUninstall(SetupView& view) {
     const Plan plan = ChoosePlan(WindowsKind);
+    const char* left = 0;  // what could not be removed
     switch (plan.family) {
-    case kFamily9x: Uninstall9x(); break;
-    case kFamilyNt4: UninstallNt("VNT4"); break;
-    case kFamilyNt5: UninstallNt("NT5"); break;
+    case kFamily9x: left = Uninstall9x(); break;
+    case kFamilyNt4: left = UninstallNt("VNT4"); break;
+    case kFamilyNt5: left = UninstallNt("NT5"); break;
     case kRefused: Fail(view, plan.refusal); break;
     }
 
     SystemServices& sys = Services();
     sys._rmdir(kDataDirectory);
     if (ErrorFlag != 0) return;
-    RegKey hklm = SYS_HKEY_LOCAL_MACHINE;
-    sys.RegDeleteKeyA(hklm, kInstallMarkerKey);
+    // While the driver's registration stays, so does the marker: the next
+    // start offers Uninstall again.
+    if (!left) {
+        RegKey hklm = SYS_HKEY_LOCAL_MACHINE;
+        const long deleted = sys.RegDeleteKeyA(hklm, kInstallMarkerKey);
+        if (deleted != SYS_ERROR_SUCCESS && deleted != SYS_ERROR_FILE_NOT_FOUND) left = kInstallMarkerEntry;
+    }
+    if (left) {
+        FailToWrite(view, left);
+        return;
+    }
     view.ShowMessage("Uninstall OK !! System will be restart .......", "Warning", SETUP_MB_ICONQUESTION);
     RestartSystem();
     view.EndDialog(1002);

@@ -4,7 +4,8 @@
 
 #include "setup/SetupState.h"
 
-const char* const kInstallMarkerKey = "system\\Veltrano Card";
+const char kInstallMarkerEntry[] = "HKLM\\system\\Veltrano Card";
+const char* const kInstallMarkerKey = kInstallMarkerEntry + 5;
 
 static const char kProductOptionsKey[] = "SYSTEM\\CurrentControlSet\\Control\\ProductOptions";
 static const char kCurrentVersionKey[] = "Software\\Microsoft\\Windows\\CurrentVersion";

@@ -66,6 +66,9 @@ const char* WindowsDisplayName();
 // 1 when the installed marker HKLM\system\Veltrano Card exists, else 0.
 int IsProductInstalled();
 
+// The marker's key under HKEY_LOCAL_MACHINE, "system\Veltrano Card", and
+// the same as messages name it, "HKLM\system\Veltrano Card".
 extern const char* const kInstallMarkerKey;
+extern const char kInstallMarkerEntry[];
 
 #endif

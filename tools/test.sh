@@ -6,7 +6,8 @@
 #   2. the contract tests on the Win32 implementation, under Wine
 #   3. the static check of the product build/win32/Setup.exe, the tests of
 #      the installation medium and of the bench's machine-state reader
-#   4. the bench's self-test, then the end-to-end scenarios of the real
+#   4. the run command (tools/run.sh) as a newcomer meets it, headless
+#   5. the bench's self-test, then the end-to-end scenarios of the real
 #      Setup.exe under Wine
 # Every stage under Wine runs the 32-bit product and its 32-bit helpers in a
 # 32-bit prefix: natively where the kernel executes 32-bit programs, else
@@ -129,6 +130,11 @@ for t in tests/product/test_check_product.py tests/medium/test_medium.py tests/t
     /usr/bin/python3 "$t" >"$log" 2>&1
     count "$log" $? "$(basename "$t" .py)"
 done
+
+# The README's run command as a newcomer meets it: no display, an output
+# folder of its own that no stage prepared.
+/usr/bin/python3 tests/run_command/test_run_command.py build/run-command >build/logs/run_command.log 2>&1
+count build/logs/run_command.log $? "run command ($under)"
 
 # The bench's own checks fail where they must, or a PASS below means nothing.
 bash bench/run.sh -q --selftest >build/logs/bench_selftest.log 2>&1

@@ -89,7 +89,9 @@ TEST_F(FileDeploymentTest, ProgramsFolderLookup) {
     EXPECT_EQ(order, std::vector<std::string>(sys.calls.end() - 5, sys.calls.end()));
 }
 
-TEST_F(FileDeploymentTest, FailedProgramsLookupKeepsTheBuffer) {
+// As for the system directory, a failed lookup leaves no earlier composed
+// path behind: the buffer is empty, which the procedures take as unknown.
+TEST_F(FileDeploymentTest, FailedProgramsLookupEmptiesTheBuffer) {
     const char* steps[] = {"SHGetMalloc", "SHGetSpecialFolderLocation", "SHGetPathFromIDListA"};
     for (const char* step : steps) {
         SCOPED_TRACE(step);
@@ -98,7 +100,7 @@ TEST_F(FileDeploymentTest, FailedProgramsLookupKeepsTheBuffer) {
         strcpy(FolderPaths.programsFolder, "C:\\before\\PeekBuff.exe");
         fresh.FailOperation(step);
         LoadProgramsFolder();
-        EXPECT_STREQ("C:\\before\\PeekBuff.exe", FolderPaths.programsFolder);
+        EXPECT_STREQ("", FolderPaths.programsFolder);
         EXPECT_EQ(0, fresh.shellAllocations) << "whatever was acquired is given back";
     }
     UseSystemServices(&sys);
@@ -108,7 +110,7 @@ TEST_F(FileDeploymentTest, ProgramsFolderLongerThanTheBufferCountsAsFailed) {
     const struct {
         size_t length;
         const char* expected;
-    } cases[] = {{255, 0}, {256, "C:\\kept"}, {259, "C:\\kept"}};
+    } cases[] = {{255, 0}, {256, ""}, {259, ""}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.length);
         strcpy(FolderPaths.programsFolder, "C:\\kept");
@@ -118,6 +120,8 @@ TEST_F(FileDeploymentTest, ProgramsFolderLongerThanTheBufferCountsAsFailed) {
     }
 }
 
+// The primitive composes on whatever the buffer holds; the procedures never
+// compose on an empty folder (install_test, uninstall_test).
 TEST_F(FileDeploymentTest, WithoutAnyProgramsLookupTheCopyGoesToTheBareSuffix) {
     PutMedium();
     sys.FailOperation("SHGetSpecialFolderLocation");
@@ -126,6 +130,14 @@ TEST_F(FileDeploymentTest, WithoutAnyProgramsLookupTheCopyGoesToTheBareSuffix) {
     EXPECT_EQ(1, CopyIntoFolder(FolderPaths.programsFolder, "\\PeekBuff.exe"));
     EXPECT_STREQ("\\PeekBuff.exe", FolderPaths.destination);
     EXPECT_TRUE(sys.FileExists("E:\\PeekBuff.exe"));
+}
+
+TEST_F(FileDeploymentTest, RemovalFromAnEmptyFolderTouchesNothing) {
+    sys.WriteFile("E:\\PeekBuff.exe", "not ours", 0x21);
+    RemoveFromFolder(FolderPaths.programsFolder, "\\PeekBuff.exe");
+    EXPECT_EQ(0x21u, sys.FileAttributes("E:\\PeekBuff.exe")) << MACHINE;
+    EXPECT_TRUE(sys.CallsOf("SetFileAttributesA").empty());
+    EXPECT_TRUE(sys.CallsOf("remove").empty());
 }
 
 TEST_F(FileDeploymentTest, RemovalClearsTheReadOnlyAttributeFirst) {

@@ -498,4 +498,220 @@ TEST_F(InstallTest, TheRestartComesAfterTheMessageIsDismissed) {
     EXPECT_TRUE(sys.HasKey(kMarker));
 }
 
+// The marker is written before the success message, so that a technician who
+// switches off while it is shown has the product installed, and is offered
+// Uninstall at the next start.
+TEST_F(InstallTest, TheMarkerIsInPlaceWhileTheSuccessMessageShows) {
+    const unsigned codes[] = {7, 12, 32};
+    for (unsigned code : codes) {
+        SCOPED_TRACE(code);
+        FakeSystem fresh;
+        UseSystemServices(&fresh);
+        if (code >= 10) fresh.UseNtFamily();
+        PutMediumOn(fresh);
+        RecordingView v;
+        ErrorFlag = 0;
+        WindowsKind = code;
+        HddInterface = 1;
+        bool markerWhileShown = false;
+        v.onMessage = [&](const RecordingView::Message&) { markerWhileShown = fresh.HasKey(kMarker); };
+        RunInstall(v);
+        ASSERT_EQ(1u, v.messages.size()) << fresh.Dump();
+        EXPECT_EQ(kInstallOk, v.messages[0].text);
+        EXPECT_TRUE(markerWhileShown) << "the marker was not there while the success message was shown";
+    }
+    UseSystemServices(&sys);
+}
+
+// The driver's registration and the marker are what make Windows load the
+// driver, and Setup offer Uninstall, at the next start: when one of them is
+// not written the install stops with "Cannot write" and the key, without
+// "Install OK" or restart; what was done before stays.
+TEST_F(InstallTest, ARegistrationOrMarkerNotWrittenStopsTheInstall) {
+    const char kSkvxd[] = "System\\CurrentControlSet\\Services\\VxD\\SKVXD";
+    const char kVnt[] = "SYSTEM\\CurrentControlSet\\Services\\VNT";
+    const std::string vxdMessage = std::string("Cannot write HKLM\\") + kSkvxd;
+    const std::string vntMessage = std::string("Cannot write HKLM\\") + kVnt;
+    const std::string markerMessage = "Cannot write HKLM\\system\\Veltrano Card";
+    const struct {
+        const char* what;
+        unsigned code;
+        const char* operation;
+        size_t nth;               // the call of that operation that fails
+        const char* key;          // where the value not written would be; 0: the key itself
+        const char* value;
+        const std::string& message;
+        int lastPosition;
+    } cases[] = {
+        // Windows 9x: the state-manager entry's holding key and value come first.
+        {"9x, SKVXD key", 7, "RegCreateKeyA", 2, kSkvxd, 0, vxdMessage, 8},
+        {"9x, Start", 7, "RegSetValueExA", 2, kSkvxd, "Start", vxdMessage, 8},
+        {"9x, StaticVxD", 7, "RegSetValueExA", 3, kSkvxd, "StaticVxD", vxdMessage, 8},
+        {"9x, marker", 7, "RegCreateKeyA", 3, kMarker, 0, markerMessage, 10},
+        {"NT 4.0, VNT key", 12, "RegCreateKeyA", 1, kVnt, 0, vntMessage, 8},
+        {"NT 4.0, ErrorControl", 12, "RegSetValueExA", 1, kVnt, "ErrorControl", vntMessage, 8},
+        {"XP, Type", 32, "RegSetValueExA", 2, kVnt, "Type", vntMessage, 9},
+        {"XP, Start", 32, "RegSetValueExA", 3, kVnt, "Start", vntMessage, 9},
+        {"XP, marker", 32, "RegCreateKeyA", 2, kMarker, 0, markerMessage, 10},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        FakeSystem fresh;
+        UseSystemServices(&fresh);
+        if (c.code >= 10) fresh.UseNtFamily();
+        PutMediumOn(fresh);
+        fresh.AddDrive('D', SYS_DRIVE_FIXED, 20ull << 30);
+        fresh.SetString(kRunServices, "*StateMgr", "statemgr.exe");
+        fresh.FailNthCallOf(c.operation, c.nth);
+        RecordingView v;
+        ErrorFlag = 0;
+        WindowsKind = c.code;
+        HddInterface = 1;
+        RunInstall(v);
+        if (c.value)
+            EXPECT_TRUE(fresh.Value(c.key, c.value) == 0) << "the failing call was to be this value's\n"
+                                                          << fresh.Dump();
+        else
+            EXPECT_FALSE(fresh.HasKey(c.key)) << "the failing call was to be this key's\n" << fresh.Dump();
+        ASSERT_EQ(1u, v.messages.size()) << fresh.Dump();
+        EXPECT_EQ(c.message, v.messages[0].text);
+        EXPECT_EQ("Error", v.messages[0].caption);
+        EXPECT_EQ((unsigned)SETUP_MB_ICONHAND, v.messages[0].icon);
+        EXPECT_EQ(c.lastPosition, v.position);
+        EXPECT_EQ(-1, ErrorFlag);
+        EXPECT_FALSE(fresh.HasKey(kMarker));
+        EXPECT_TRUE(fresh.restartRequests.empty());
+        EXPECT_TRUE(fresh.FileExists(c.code >= 10 ? "C:\\WINDOWS\\system32\\drivers\\VNT.sys"
+                                                  : "C:\\WINDOWS\\SYSTEM\\SCSIKRN.VXD"))
+            << "the files stay";
+        if (c.code >= 10 && c.key == kVnt)
+            EXPECT_EQ('C', fresh.Value("SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Memory Management",
+                                       "PagingFiles")->data[0])
+                << "paging, the step after the registration, was moved";
+    }
+    UseSystemServices(&sys);
+}
+
+// With the Programs folder unknown (a lookup call fails, or its path does not
+// fit the buffer) its copy stops the install as an unknown system directory
+// does: "Cannot write" and the file's name, and no PeekBuff.exe at the root
+// of the drive Setup runs from, even when that drive is writable.
+TEST_F(InstallTest, AnUnknownProgramsFolderStopsItsCopy) {
+    const struct {
+        const char* what;
+        const char* failing;   // the lookup call that fails; 0: none
+        size_t folderLength;   // the Programs folder's length; 0: the usual one
+    } unknowns[] = {
+        {"SHGetMalloc fails", "SHGetMalloc", 0},
+        {"SHGetSpecialFolderLocation fails", "SHGetSpecialFolderLocation", 0},
+        {"SHGetPathFromIDListA fails", "SHGetPathFromIDListA", 0},
+        {"a folder of 256 characters", 0, 256},
+        {"a folder of 259 characters", 0, 259},
+    };
+    const struct {
+        unsigned code;
+        int lastPosition;
+    } plans[] = {{7, 4}, {12, 7}, {32, 7}};
+    const char drives[] = {'E', 'C'};
+    for (const auto& u : unknowns)
+        for (const auto& p : plans)
+            for (char drive : drives) {
+                SCOPED_TRACE(std::string(u.what) + ", code " + std::to_string(p.code) + ", started from " + drive);
+                FakeSystem fresh;
+                UseSystemServices(&fresh);
+                if (p.code >= 10) fresh.UseNtFamily();
+                fresh.currentDrive = drive;
+                const std::string root = std::string(1, drive) + ":\\";
+                fresh.WriteFile(root + "Peek_B.exe", "p");  // a writable medium: a copy of the disc
+                fresh.WriteFile(root + "QSPK2.DAT", "q");
+                fresh.WriteFile(root + "98\\v98.vxd", "v");
+                fresh.WriteFile(root + "NT\\vnt4.sys", "4");
+                fresh.WriteFile(root + "NT\\VNT.sys", "5");
+                if (u.failing) fresh.FailOperation(u.failing);
+                if (u.folderLength) {
+                    fresh.programsFolder = "C:\\" + std::string(u.folderLength - 3, 'P');
+                    fresh.MakeDirectory(fresh.programsFolder);
+                }
+                RecordingView v;
+                ErrorFlag = 0;
+                WindowsKind = p.code;
+                HddInterface = 1;
+                RunInstall(v);
+                ASSERT_EQ(1u, v.messages.size()) << fresh.Dump();
+                EXPECT_EQ("Cannot write \\PeekBuff.exe", v.messages[0].text);
+                EXPECT_EQ("Error", v.messages[0].caption);
+                EXPECT_EQ(p.lastPosition, v.position);
+                for (char letter : {'C', 'D', 'E'})
+                    EXPECT_FALSE(fresh.FileExists(std::string(1, letter) + ":\\PeekBuff.exe")) << fresh.Dump();
+                for (const std::string& call : fresh.CallsOf("CopyFileA"))
+                    EXPECT_EQ(std::string::npos, call.find("PeekBuff")) << call;
+                EXPECT_FALSE(fresh.HasKey(kMarker));
+                EXPECT_TRUE(fresh.restartRequests.empty());
+            }
+    UseSystemServices(&sys);
+}
+
+// Each Programs-folder copy looks the folder up at its own step, just before
+// composing the path: the buffer holds the previous file's path after a
+// copy, and the folder's answer may change between two runs (a second Next
+// after a failure). Run 1 copies into the folder and then fails; run 2 sees
+// another folder, or a failing lookup.
+TEST_F(InstallTest, EachProgramsFolderCopyLooksTheFolderUpAgain) {
+    const std::string first = "C:\\WINDOWS\\Start Menu\\Programs";
+    const std::string second = "C:\\Documents and Settings\\tech\\Start Menu\\Programs";
+    const struct {
+        const char* what;
+        unsigned code;
+        bool lookupFailsInRun2;
+    } cases[] = {
+        {"9x, another folder", 7, false},
+        {"9x, lookup failing", 7, true},
+        {"XP, another folder", 32, false},
+        {"XP, lookup failing", 32, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        FakeSystem fresh;
+        UseSystemServices(&fresh);
+        const bool nt = c.code >= 10;
+        if (nt) fresh.UseNtFamily();
+        PutMediumOn(fresh);
+        fresh.MakeDirectory(second);
+        // Run 1 stops after the Programs-folder copy: at the next copy on
+        // Windows 9x, at the driver's registration on XP.
+        if (nt)
+            fresh.FailNthCallOf("RegCreateKeyA", 1);
+        else
+            fresh.FailNthCallOf("fopen", 3);
+        RecordingView v;
+        ErrorFlag = 0;
+        memset(&FolderPaths, 0, sizeof FolderPaths);
+        WindowsKind = c.code;
+        HddInterface = 1;
+        RunInstall(v);
+        ASSERT_EQ(1u, v.messages.size()) << fresh.Dump();
+        EXPECT_EQ(nt ? "Cannot write HKLM\\SYSTEM\\CurrentControlSet\\Services\\VNT" : "Soure File Tow-1 not found",
+                  v.messages[0].text);
+        ASSERT_TRUE(fresh.FileExists(first + "\\PeekBuff.exe")) << "run 1 copied into the first folder";
+
+        if (c.lookupFailsInRun2)
+            fresh.FailNthCallOf("SHGetPathFromIDListA", 1);
+        else
+            fresh.programsFolder = second;
+        v.messages.clear();
+        RunInstall(v);
+        if (c.lookupFailsInRun2) {
+            ASSERT_EQ(1u, v.messages.size()) << fresh.Dump();
+            EXPECT_EQ("Cannot write \\PeekBuff.exe", v.messages[0].text);
+            EXPECT_FALSE(fresh.FileExists("E:\\PeekBuff.exe"));
+        } else {
+            EXPECT_TRUE(v.messages.empty()) << v.messages[0].text;
+            EXPECT_TRUE(fresh.FileExists(second + "\\PeekBuff.exe")) << fresh.Dump();
+        }
+        for (const std::string& call : fresh.CallsOf("CopyFileA"))
+            EXPECT_EQ(std::string::npos, call.find("PeekBuff.exe\\")) << "composed on the previous path: " << call;
+    }
+    UseSystemServices(&sys);
+}
+
 }  // namespace

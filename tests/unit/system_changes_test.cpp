@@ -76,6 +76,57 @@ TEST_F(SystemChangesTest, VxdEntryStartIsOneByteAndTheFileNameTwelve) {
     EXPECT_EQ(0u, sys.OpenKeyCount());
 }
 
+// What the registration operations report: written means the key and every
+// value; gone means no value of the registration left (VNT, whose key stays)
+// or no key (SKVXD), and what was never there is gone. Each failing call of
+// each operation is tried in turn.
+TEST_F(SystemChangesTest, RegistrationResultsSayWhetherTheEntryIsInPlaceOrGone) {
+    const struct {
+        const char* what;
+        bool nt;
+        bool (*run)();
+        bool removal;
+    } operations[] = {
+        {"RegisterNtDriverService", true, [] { return RegisterNtDriverService(); }, false},
+        {"UnregisterNtDriverService", true, [] { return UnregisterNtDriverService("NT5"); }, true},
+        {"RegisterStaticVxd", false, [] { return RegisterStaticVxd(); }, false},
+        {"UnregisterStaticVxd", false, [] { return UnregisterStaticVxd(); }, true},
+    };
+    for (const auto& op : operations) {
+        for (size_t k = 0;; ++k) {  // k: the call that fails, 0: none
+            SCOPED_TRACE(std::string(op.what) + ", failing call " + std::to_string(k));
+            FakeSystem fresh;
+            UseSystemServices(&fresh);
+            if (op.nt) fresh.UseNtFamily();
+            if (op.removal) {
+                fresh.SetValue(kVnt, "ErrorControl", SYS_REG_DWORD, Dword(1));
+                fresh.SetValue(kVnt, "Type", SYS_REG_DWORD, Dword(1));
+                fresh.SetValue(kVnt, "Start", SYS_REG_DWORD, Dword(0));
+                fresh.SetValue(kSkvxd, "Start", SYS_REG_BINARY, std::string(1, '\0'));
+                fresh.SetString(kSkvxd, "StaticVxD", "Scsikrn.vxd");
+            }
+            if (k) fresh.FailCallNumber(k);
+            const bool result = op.run();
+            if (k > fresh.calls.size()) break;
+            const bool vntComplete = fresh.Value(kVnt, "ErrorControl") && fresh.Value(kVnt, "Type") &&
+                                     fresh.Value(kVnt, "Start");
+            const bool vntGone = !fresh.Value(kVnt, "ErrorControl") && !fresh.Value(kVnt, "Type") &&
+                                 !fresh.Value(kVnt, "Start");
+            const bool vxdComplete = fresh.Value(kSkvxd, "Start") && fresh.Value(kSkvxd, "StaticVxD");
+            const bool expected = op.removal ? (op.nt ? vntGone : !fresh.HasKey(kSkvxd))
+                                             : (op.nt ? vntComplete : vxdComplete);
+            EXPECT_EQ(expected, result) << fresh.Dump();
+            if (k == 0) EXPECT_TRUE(result);
+        }
+    }
+    UseSystemServices(&sys);
+    // Never there: nothing to remove is no failure.
+    EXPECT_TRUE(UnregisterNtDriverService("NT5"));
+    EXPECT_TRUE(UnregisterStaticVxd());
+    sys.CreateKey(kVnt);
+    EXPECT_TRUE(UnregisterNtDriverService("VNT4")) << "the key VNT without the three values";
+}
+
 // The removals delete their values before the key that holds them, so the
 // values go even when the key cannot be deleted.
 TEST_F(SystemChangesTest, ValuesGoEvenWhenTheirKeyCannotBeDeleted) {
@@ -91,7 +142,7 @@ TEST_F(SystemChangesTest, ValuesGoEvenWhenTheirKeyCannotBeDeleted) {
              machine.SetValue(kSkvxd, "Start", SYS_REG_BINARY, std::string(1, '\0'));
              machine.SetString(kSkvxd, "StaticVxD", "Scsikrn.vxd");
          },
-         UnregisterStaticVxd, kSkvxd, {"StaticVxD", "Start"}},
+         [] { UnregisterStaticVxd(); }, kSkvxd, {"StaticVxD", "Start"}},
         {"held state-manager entry", [](FakeSystem& machine) { machine.SetString(kHeld, "*StateMgr", "statemgr"); },
          RestoreStateManagerEntry, kHeld, {"*StateMgr"}},
     };

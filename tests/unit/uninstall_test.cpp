@@ -40,7 +40,10 @@ protected:
         sys.WriteFile("C:\\WINDOWS\\Start Menu\\Programs\\PeekBuff.exe", "p", 0x21);
         sys.WriteFile("D:\\pagefile.sys", "paging", 0x27);
         sys.SetValue(kMemory, "PagingFiles", SYS_REG_MULTI_SZ, std::string("D:\\pagefile.sys 27 77\0\0", 23));
-        sys.SetValue("SYSTEM\\CurrentControlSet\\Services\\VNT", "Start", SYS_REG_DWORD, std::string(4, '\0'));
+        const char* vnt = "SYSTEM\\CurrentControlSet\\Services\\VNT";
+        sys.SetValue(vnt, "ErrorControl", SYS_REG_DWORD, std::string("\1\0\0\0", 4));
+        sys.SetValue(vnt, "Type", SYS_REG_DWORD, std::string("\1\0\0\0", 4));
+        sys.SetValue(vnt, "Start", SYS_REG_DWORD, std::string(4, '\0'));
         sys.CreateKey(std::string("SYSTEM\\CurrentControlSet\\Services\\") + serviceSubKey);
         sys.calls.clear();
     }
@@ -117,7 +120,8 @@ TEST_F(UninstallTest, NtPlansDeleteTheirOwnServiceSubkey) {
         EXPECT_FALSE(sys.DirectoryExists("c:\\kmdrv"));
         EXPECT_EQ('C', sys.Value(kMemory, "PagingFiles")->data[0]);
         EXPECT_TRUE(sys.HasKey("SYSTEM\\CurrentControlSet\\Services\\VNT"));
-        EXPECT_TRUE(sys.Value("SYSTEM\\CurrentControlSet\\Services\\VNT", "Start") == 0);
+        for (const char* value : {"ErrorControl", "Type", "Start"})
+            EXPECT_TRUE(sys.Value("SYSTEM\\CurrentControlSet\\Services\\VNT", value) == 0) << value;
         EXPECT_FALSE(sys.HasKey(std::string("SYSTEM\\CurrentControlSet\\Services\\") + c.subKey));
         EXPECT_TRUE(sys.HasKey(std::string("SYSTEM\\CurrentControlSet\\Services\\") + c.other));
         EXPECT_EQ(1u, sys.CallsOf("SetFileAttributesA D:\\pagefile.sys 128").size());
@@ -227,6 +231,152 @@ TEST_F(UninstallTest, TheDialogEndsAfterTheMessageAndTheRestart) {
     const std::vector<std::string> tail = {"message Warning " + std::string(kUninstallOk), "end 1002"};
     EXPECT_EQ(tail, view.log);
     EXPECT_EQ("ExitWindowsEx 2 0", sys.calls.back());
+}
+
+// With the Programs folder unknown (a lookup call fails, or its path does not
+// fit the buffer), the PeekBuff.exe removal is skipped, as the driver
+// removals are when the system directory is unknown: a PeekBuff.exe at the
+// root of the drive Setup runs from is someone else's and stays, attributes
+// and all. The rest of the uninstall runs and completes.
+TEST_F(UninstallTest, AnUnknownProgramsFolderRemovesNothingAtTheRootOfTheCurrentDrive) {
+    const struct {
+        const char* what;
+        const char* failing;   // the lookup call that fails; 0: none
+        size_t folderLength;   // the Programs folder's length; 0: the usual one
+    } unknowns[] = {
+        {"SHGetMalloc fails", "SHGetMalloc", 0},
+        {"SHGetSpecialFolderLocation fails", "SHGetSpecialFolderLocation", 0},
+        {"SHGetPathFromIDListA fails", "SHGetPathFromIDListA", 0},
+        {"a folder of 256 characters", 0, 256},
+        {"a folder of 259 characters", 0, 259},
+    };
+    const unsigned codes[] = {7, 12, 32};
+    const char drives[] = {'E', 'C'};
+    for (const auto& u : unknowns)
+        for (unsigned code : codes)
+            for (char drive : drives) {
+                SCOPED_TRACE(std::string(u.what) + ", code " + std::to_string(code) + ", started from " + drive);
+                FakeSystem fresh;
+                UseSystemServices(&fresh);
+                if (code >= 10) fresh.UseNtFamily();
+                fresh.currentDrive = drive;
+                fresh.CreateKey(kMarker);
+                const std::string foreign = std::string(1, drive) + ":\\PeekBuff.exe";
+                fresh.WriteFile(foreign, "not ours", 0x21);
+                if (u.failing) fresh.FailOperation(u.failing);
+                if (u.folderLength) {
+                    fresh.programsFolder = "C:\\" + std::string(u.folderLength - 3, 'P');
+                    fresh.WriteFile(fresh.programsFolder + "\\PeekBuff.exe", "p", 0x21);
+                }
+                RecordingView v;
+                ErrorFlag = 0;
+                WindowsKind = code;
+                RunUninstall(v);
+                EXPECT_EQ(0x21u, fresh.FileAttributes(foreign)) << foreign << " was touched\n" << fresh.Dump();
+                EXPECT_EQ("not ours", fresh.FileData(foreign));
+                for (const std::string& call : fresh.calls)
+                    EXPECT_EQ(std::string::npos, call.find("PeekBuff")) << "a removal named " << call;
+                ASSERT_EQ(1u, v.messages.size()) << fresh.Dump();
+                EXPECT_EQ(kUninstallOk, v.messages[0].text);
+                EXPECT_FALSE(fresh.HasKey(kMarker));
+            }
+    UseSystemServices(&sys);
+}
+
+// "Uninstall OK" only when the driver's registration is gone and the marker
+// deleted. Every step still runs, in its order; the check comes at the end.
+// What stays is named, and the marker stays with a registration, so that the
+// next start offers Uninstall again.
+TEST_F(UninstallTest, ARegistrationOrMarkerLeftBehindIsNamedAndKeepsTheMarker) {
+    const std::string vnt = "Cannot write HKLM\\SYSTEM\\CurrentControlSet\\Services\\VNT";
+    const std::string vxd = "Cannot write HKLM\\System\\CurrentControlSet\\Services\\VxD\\SKVXD";
+    const std::string marker = "Cannot write HKLM\\system\\Veltrano Card";
+    const struct {
+        const char* what;
+        bool nt;
+        const char* operation;
+        size_t nth;  // the call of that operation that fails
+        const std::string& message;
+    } cases[] = {
+        {"XP, opening VNT", true, "RegOpenKeyA", 1, vnt},
+        {"XP, ErrorControl", true, "RegDeleteValueA", 1, vnt},
+        {"XP, Type", true, "RegDeleteValueA", 2, vnt},
+        {"XP, Start", true, "RegDeleteValueA", 3, vnt},
+        {"XP, the marker", true, "RegDeleteKeyA", 2, marker},
+        {"9x, opening VxD", false, "RegOpenKeyA", 2, vxd},
+        {"9x, deleting SKVXD", false, "RegDeleteKeyA", 1, vxd},
+        {"9x, the marker", false, "RegDeleteKeyA", 3, marker},  // after SKVXD and SYSTEM\Veltrano
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        sys = FakeSystem();
+        ErrorFlag = 0;
+        view = RecordingView();
+        if (c.nt)
+            InstalledNt(32, "NT5");
+        else
+            Installed9x();
+        sys.FailNthCallOf(c.operation, c.nth);
+        RunUninstall(view);
+        ASSERT_EQ(1u, view.messages.size()) << MACHINE;
+        EXPECT_EQ(c.message, view.messages[0].text);
+        EXPECT_EQ("Error", view.messages[0].caption);
+        EXPECT_EQ((unsigned)SETUP_MB_ICONHAND, view.messages[0].icon);
+        const char* vntKey = "SYSTEM\\CurrentControlSet\\Services\\VNT";
+        if (&c.message == &vnt)
+            EXPECT_TRUE(sys.Value(vntKey, "ErrorControl") || sys.Value(vntKey, "Type") || sys.Value(vntKey, "Start"))
+                << "the failing call was to leave a value\n" << MACHINE;
+        if (&c.message == &vxd)
+            EXPECT_TRUE(sys.HasKey("System\\CurrentControlSet\\Services\\VxD\\SKVXD")) << "the key was to stay";
+        EXPECT_TRUE(sys.HasKey(kMarker)) << MACHINE;
+        EXPECT_TRUE(sys.restartRequests.empty());
+        EXPECT_EQ(-1, view.endResult) << "the dialog stays open";
+        EXPECT_EQ(-1, ErrorFlag);
+        // The steps after the registration's removal ran all the same.
+        EXPECT_FALSE(sys.DirectoryExists("c:\\kmdrv")) << MACHINE;
+        if (c.nt) {
+            EXPECT_FALSE(sys.FileExists("D:\\pagefile.sys"));
+            EXPECT_EQ('C', sys.Value(kMemory, "PagingFiles")->data[0]);
+        } else {
+            EXPECT_TRUE(sys.Value("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunServices", "*StateMgr") != 0);
+        }
+    }
+}
+
+// A registration that is gone counts however it went: on Windows 9x the
+// SKVXD key takes its values with it, and a registration that was never
+// there (an install that stopped early) is no failure.
+TEST_F(UninstallTest, ARegistrationGoneOrNeverThereIsNoFailure) {
+    const struct {
+        const char* what;
+        bool nt;
+        const char* failing;  // installed 9x: its first call that fails; 0: nothing installed but the marker
+        bool vntKey;          // nothing installed: the key VNT there, without the three values
+    } cases[] = {
+        {"9x, SKVXD values not deleted but the key", false, "RegDeleteValueA", false},
+        {"9x, SKVXD not opened but deleted", false, "RegOpenKeyA", false},
+        {"9x, never registered", false, 0, false},
+        {"XP, never registered", true, 0, false},
+        {"XP, VNT without the three values", true, 0, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        sys = FakeSystem();
+        ErrorFlag = 0;
+        view = RecordingView();
+        if (c.failing) {
+            Installed9x();
+            sys.FailNthCallOf(c.failing, 1);
+        } else {
+            if (c.nt) sys.UseNtFamily();
+            WindowsKind = c.nt ? 32 : 7;
+            sys.CreateKey(kMarker);
+            if (c.vntKey) sys.SetString("SYSTEM\\CurrentControlSet\\Services\\VNT", "Group", "other");
+        }
+        RunUninstall(view);
+        EXPECT_FALSE(sys.HasKey("System\\CurrentControlSet\\Services\\VxD\\SKVXD"));
+        ExpectSuccess();
+    }
 }
 
 }  // namespace
