@@ -57,7 +57,8 @@ case "${1:-}" in
     merged=$(mktemp -d)
     SETUP_FUZZ_SEEDS=$merged $fuzzer || exit 1
     mkdir -p $corpus
-    $fuzzer -merge=1 -use_counters=0 $merged $corpus $out/found 2>&1 | grep -E '^MERGE-OUTER: [0-9]+ new files' || exit 1
+    $fuzzer -merge=1 -use_counters=0 $merged $corpus $out/found 2>&1 |
+        grep -E '^MERGE-OUTER: [0-9]+ new files' || exit 1
     rm -rf $corpus
     mv "$merged" $corpus
     chmod 755 $corpus
@@ -77,7 +78,8 @@ $fuzzer -max_total_time="$seconds" -timeout=10 -print_final_stats=1 -artifact_pr
     $out/found $corpus >$out/fuzz.log 2>&1
 rc=$?
 grep -E '^stat::number_of_executed_units|^stat::average_exec_per_sec' $out/fuzz.log |
-    sed -e 's/^stat::number_of_executed_units: */executions: /' -e 's/^stat::average_exec_per_sec: */executions per second: /'
+    sed -e 's/^stat::number_of_executed_units: */executions: /' \
+        -e 's/^stat::average_exec_per_sec: */executions per second: /'
 grep -oE 'cov: [0-9]+' $out/fuzz.log | tail -1 | sed 's/cov:/edges covered:/'
 finding=$(ls $out/crash-* $out/leak-* $out/timeout-* $out/oom-* 2>/dev/null | head -1)
 if [ $rc -ne 0 ] || [ -n "$finding" ]; then

@@ -168,7 +168,9 @@ public:
         const size_t n = in_.ConsumeIntegralInRange<size_t>(0, max);
         v = in_.ConsumeBytesAsString(n);
     }
-    template <class T> void List(std::vector<T>& v, size_t max) { v.resize(in_.ConsumeIntegralInRange<size_t>(0, max)); }
+    template <class T> void List(std::vector<T>& v, size_t max) {
+        v.resize(in_.ConsumeIntegralInRange<size_t>(0, max));
+    }
 
 private:
     FuzzedDataProvider in_;
@@ -322,7 +324,6 @@ void Build(const Machine& m, FakeSystem& sys) {
 // ---- the promises -----------------------------------------------------------
 
 const char kInstallOk[] = "Install OK !! System will be restart .......";
-const char kUninstallOk[] = "Uninstall OK !! System will be restart .......";
 
 std::string Upper(std::string text) {
     for (char& c : text) c = (char)toupper((unsigned char)c);
@@ -519,12 +520,13 @@ private:
         // PagingFiles: what was read whole, only its first byte put on C: or
         // D:. The restore writes C: whatever the drive was, by design.
         const FakeSystem::RegValue* paging = sys_.Value(kMemory, "PagingFiles");
-        bool intact = !paging;
-        if (paging && hadPaging_ && paging->data.size() == paging_.size())
-            intact = paging_.empty() || (paging->data.compare(1, std::string::npos, paging_, 1, std::string::npos) == 0 &&
-                                         (paging->data[0] == paging_[0] || paging->data[0] == 'C' ||
-                                          paging->data[0] == 'D'));
-        Expect(intact && (paging != 0) == hadPaging_, "PagingFiles is never corrupted");
+        bool intact = !paging && !hadPaging_;
+        if (paging && hadPaging_ && paging->data.size() == paging_.size()) {
+            const std::string& now = paging->data;
+            intact = paging_.empty() || (now.compare(1, std::string::npos, paging_, 1, std::string::npos) == 0 &&
+                                         (now[0] == paging_[0] || now[0] == 'C' || now[0] == 'D'));
+        }
+        Expect(intact, "PagingFiles is never corrupted");
     }
 
     FakeSystem& sys_;
