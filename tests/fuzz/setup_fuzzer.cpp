@@ -662,6 +662,31 @@ std::vector<Machine> Seeds() {
     m = xp;  // the marker cannot be written
     m.faults = {{3, 2}};
     seeds.push_back(m);
+    // The other rows of the version table, each installed on.
+    const struct {
+        uint32_t platform, major, minor;
+        const char* csd;
+        uint8_t productType;
+        uint16_t suiteMask;
+    } versions[] = {
+        {SYS_VER_PLATFORM_WIN32_WINDOWS, 4, 0, " B ", 0, 0},  {SYS_VER_PLATFORM_WIN32_WINDOWS, 4, 0, " C ", 0, 0},
+        {SYS_VER_PLATFORM_WIN32_WINDOWS, 4, 10, "", 0, 0},    {SYS_VER_PLATFORM_WIN32_NT, 5, 1, "", 1, 0x200},
+        {SYS_VER_PLATFORM_WIN32_NT, 5, 0, "", 1, 0},          {SYS_VER_PLATFORM_WIN32_NT, 4, 0, "", 1, 0x200},
+        {SYS_VER_PLATFORM_WIN32_NT, 4, 0, "", 3, 2},          {SYS_VER_PLATFORM_WIN32_NT, 4, 0, "", 3, 0x80},
+        {SYS_VER_PLATFORM_WIN32_NT, 5, 0, "", 3, 2},          {SYS_VER_PLATFORM_WIN32_NT, 5, 0, "", 3, 0x80},
+        {SYS_VER_PLATFORM_WIN32_NT, 5, 1, "", 3, 2},          {SYS_VER_PLATFORM_WIN32_NT, 5, 1, "", 3, 0x80},
+        {SYS_VER_PLATFORM_WIN32_NT, 5, 1, "", 2, 0},
+    };
+    for (const auto& v : versions) {
+        m = v.platform == SYS_VER_PLATFORM_WIN32_NT ? xp : win98;
+        m.platform = v.platform, m.major = v.major, m.minor = v.minor, m.csd = v.csd;
+        m.productType = v.productType, m.suiteMask = v.suiteMask;
+        seeds.push_back(m);
+    }
+    m = Nt(4, 0, 0);  // NT 4.0 before SP6 on a server that says so in the registry
+    m.extendedAccepted = false;
+    m.registry.push_back(Text(3, 3, "ServerNT"));
+    seeds.push_back(m);
     return seeds;
 }
 
