@@ -1,8 +1,9 @@
 #!/bin/bash
 # Installs what building and testing Setup needs, when something is missing:
-# the host compiler and GoogleTest, the MinGW cross compiler for i686, Wine
-# and its fonts, Xvfb and ImageMagick for the headless runs, python3 with pefile for the
-# product check, xorriso and pycdlib for the installation medium. Then
+# the host compiler and GoogleTest, clang with libFuzzer and its coverage
+# tools, the MinGW cross compiler for i686, Wine and its fonts, Xvfb and
+# ImageMagick for the headless runs, python3 with pefile for the product
+# check, xorriso and pycdlib for the installation medium. Then
 # Wine's 32-bit half, which runs the product: Debian's wine32 where the
 # kernel executes 32-bit programs, else the emulated one of tools/emu32.sh.
 set -u
@@ -11,6 +12,10 @@ missing=()
 need() { command -v "$1" >/dev/null 2>&1 || [ -x "$1" ] || missing+=("$2"); }
 need cmake cmake
 need g++ g++
+# clang's libFuzzer and source-based coverage, for tools/fuzz.sh.
+need clang++-14 clang
+[ -e /usr/lib/llvm-14/lib/clang/14.0.6/lib/linux/libclang_rt.fuzzer-x86_64.a ] || missing+=(libclang-rt-14-dev)
+need llvm-cov-14 llvm-14
 need make make
 need i686-w64-mingw32-g++-posix g++-mingw-w64-i686-posix
 need /usr/lib/wine/wine64 wine64

@@ -1,7 +1,8 @@
 #!/bin/bash
 # Runs every test of Setup and ends with one line "tests: N passed, N failed":
 #   1. the unit tests of the setup logic and the contract tests on the fake,
-#      under AddressSanitizer and UndefinedBehaviorSanitizer (Linux)
+#      under AddressSanitizer and UndefinedBehaviorSanitizer (Linux), and the
+#      setup logic under the fuzzer for 25 seconds (tools/fuzz.sh)
 #   2. the contract tests on the Win32 implementation, under Wine
 #   3. the static check of the product build/win32/Setup.exe, the tests of
 #      the installation medium and of the bench's machine-state reader
@@ -89,6 +90,10 @@ for t in unit_tests contract_tests_fake; do
     build/host/$t >build/logs/$t.log 2>&1
     count build/logs/$t.log $? "$t (host)"
 done
+
+# The setup logic under the fuzzer for a short while, from its corpus.
+bash tools/fuzz.sh 25 >build/logs/fuzz.log 2>&1
+count build/logs/fuzz.log $? "fuzz (25 s, host)"
 
 # The contract tests against the real Windows API, on a throwaway copy of
 # the bench's template prefix (made here when there is none: the bench
