@@ -1,6 +1,7 @@
 """What every scenario of the bench needs: a display of its own for each
 pytest worker (two at a time with -n 2, pytest-xdist), and the program
 under test. bench/run.py prepares the rest once (template, disc, driver)."""
+
 import os
 
 import pytest
@@ -10,11 +11,9 @@ import harness
 
 @pytest.fixture(scope="session")
 def display():
-    worker = os.environ.get("PYTEST_XDIST_WORKER", "gw0")
-    xvfb, name = harness.start_xvfb(57 + 10 * int(worker[2:] or 0))
+    xvfb, name = harness.start_xvfb()
     yield name
-    xvfb.kill()
-    xvfb.wait()
+    harness.stop_xvfb(xvfb)
 
 
 @pytest.fixture(scope="session", autouse=True)

@@ -234,24 +234,27 @@ def extract(image, folder):
         raise Failure("xorriso could not extract %s" % image)
 
 
-def start_xvfb(first):
-    """An Xvfb display of its own, the first free one from first on; returns
-    (process, display)."""
-    for n in range(first, first + 40):
-        if os.path.exists("/tmp/.X%d-lock" % n) or os.path.exists("/tmp/.X11-unix/X%d" % n):
-            continue
-        log = open(os.path.join(OUT, "logs", "xvfb-%d.log" % n), "w")
-        p = subprocess.Popen(["Xvfb", ":%d" % n, "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
-                             stdout=log, stderr=log)
-        for _ in range(100):
-            if os.path.exists("/tmp/.X11-unix/X%d" % n) or p.poll() is not None:
-                break
-            time.sleep(0.1)
-        if p.poll() is None and os.path.exists("/tmp/.X11-unix/X%d" % n):
-            return p, ":%d" % n
-        p.kill()
-        p.wait()
-    raise Failure("could not start Xvfb")
+def start_xvfb():
+    """An Xvfb display of its own; returns (process, display). Xvfb picks a
+    free display number itself (-displayfd): two workers that each looked
+    for a free one could both take the same, and fight over the focus."""
+    read, write = os.pipe()
+    log = open(os.path.join(OUT, "logs", "xvfb-%d.log" % os.getpid()), "w")
+    p = subprocess.Popen(["Xvfb", "-displayfd", str(write), "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
+                         stdout=log, stderr=log, pass_fds=(write,))
+    os.close(write)
+    with os.fdopen(read) as f:
+        number = f.readline().strip()
+    if not number.isdigit():
+        stop_xvfb(p)
+        raise Failure("could not start Xvfb")
+    return p, ":" + number
+
+
+def stop_xvfb(p):
+    """Ends Xvfb so that it removes its lock file."""
+    p.terminate()
+    p.wait()
 
 
 def driver_exe():

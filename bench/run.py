@@ -34,7 +34,7 @@ class Lines:
             return
         self.seen.add(report.nodeid)
         name = report.nodeid.split("[", 1)[-1].rstrip("]")
-        line = props.get("line") or "FAIL %s (%s)" % (name, report.longreprtext.strip().splitlines()[-1:])
+        line = props.get("line") or "FAIL %s (%s)" % (name, (report.longreprtext.strip().splitlines() or ["?"])[-1])
         details = props.get("details") or report.longreprtext
         ok = line.startswith("PASS ")
         self.passed += ok
@@ -82,12 +82,11 @@ def main():
         if args.selftest:
             os.environ["BENCH_SETUP_EXE"] = harness.selftest_exe()
         harness.make_disc()
-        xvfb, os.environ["DISPLAY"] = harness.start_xvfb(57)
+        xvfb, os.environ["DISPLAY"] = harness.start_xvfb()
         try:
             harness.make_template()
         finally:
-            xvfb.kill()
-            xvfb.wait()
+            harness.stop_xvfb(xvfb)
     except (harness.Failure, OSError, subprocess.CalledProcessError) as e:
         give_up(str(e))
     if args.accept:
