@@ -103,28 +103,21 @@ bench_build_selftest() {
 
 # ------------------------------------------------------------------ display
 
-# One Xvfb for the whole run, on the first free display from 57 on.
+# One Xvfb for the whole run (a worker), which picks a free display number
+# itself (-displayfd): two workers that each looked for a free one could
+# both take the same one and fight over the focus.
 bench_xvfb_start() {
     local n
     mkdir -p "$BENCH_OUT" || return 1
-    for n in $(seq "${BENCH_DISPLAY_FIRST:-57}" 99); do
-        [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
-        Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >"$BENCH_OUT/xvfb.log" 2>&1 &
-        BENCH_XVFB_PID=$!
-        local i
-        for i in $(seq 1 100); do
-            [ -e "/tmp/.X11-unix/X$n" ] && break
-            kill -0 "$BENCH_XVFB_PID" 2>/dev/null || break
-            sleep 0.1
-        done
-        if [ -e "/tmp/.X11-unix/X$n" ] && kill -0 "$BENCH_XVFB_PID" 2>/dev/null; then
-            export DISPLAY=":$n"
-            return 0
-        fi
-        kill "$BENCH_XVFB_PID" 2>/dev/null
-        wait "$BENCH_XVFB_PID" 2>/dev/null
-        BENCH_XVFB_PID=
-    done
+    exec 8< <(Xvfb -displayfd 7 -screen 0 1024x768x24 -nolisten tcp 7>&1 >"$BENCH_OUT/xvfb.log" 2>&1 & echo "pid $!")
+    read -r _ BENCH_XVFB_PID <&8
+    if read -r -t 10 n <&8 && [ -n "$n" ]; then
+        exec 8<&-
+        export DISPLAY=":$n"
+        return 0
+    fi
+    exec 8<&-
+    bench_xvfb_stop
     bench_log "bench: could not start Xvfb (see $BENCH_OUT/xvfb.log)"
     return 1
 }

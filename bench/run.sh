@@ -27,6 +27,12 @@
 set -u
 
 here=$(cd "$(dirname "$0")" && pwd)
+# The scenarios run in the Python harness (run.py, pytest); the self-test
+# below still runs the bash checks against the stand-in dialog.
+case " $* " in
+*" --selftest "*) ;;
+*) exec /usr/bin/python3 "$here/run.py" "$@" ;;
+esac
 # shellcheck source-path=SCRIPTDIR
 source "$here/lib.sh"
 

@@ -31,6 +31,9 @@ need xorriso xorriso
 need unshare util-linux
 /usr/bin/python3 -c 'import pefile' 2>/dev/null || missing+=(python3-pefile)
 /usr/bin/python3 -c 'import pycdlib' 2>/dev/null || missing+=(python3-pycdlib)
+# The bench's harness: pytest, two scenarios at a time with pytest-xdist.
+/usr/bin/python3 -c 'import pytest' 2>/dev/null || missing+=(python3-pytest)
+/usr/bin/python3 -c 'import xdist' 2>/dev/null || missing+=(python3-pytest-xdist)
 [ -d /usr/src/googletest/googletest ] || missing+=(googletest)
 [ -e /usr/include/gtest/gtest.h ] || missing+=(libgtest-dev)
 # The emulated Wine's i386 programs start through /lib/ld-linux.so.2.

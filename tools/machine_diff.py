@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Snapshots of an emulated Windows machine (a Wine prefix) and what changed
-between two of them: files on C: and D:, registry keys and values of
-HKEY_LOCAL_MACHINE, and system.ini lines.
+between two of them: files on C: and D: (and the medium E:), registry keys
+and values of HKEY_LOCAL_MACHINE and HKEY_CURRENT_USER, and system.ini
+lines. The bench compares this report whole with its expected one.
 
     machine_diff.py save PREFIX SNAPSHOT.json
     machine_diff.py diff BEFORE.json AFTER.json
@@ -18,33 +19,39 @@ import machine_state  # noqa: E402
 # Wine's own bookkeeping, which changes on every start.
 NOISE = re.compile(r"(\\Temp\\|\\windows\\logs\\|\.log$|bench-restart\.flag$|\\SYSTEM\\Veltrano Bench)", re.I)
 REG_NOISE = re.compile(r"(\\Wine\\|\\Wow6432Node\\|\\Enum\\|\\Control\\Class\\|DynDaylightTimeZones|\\Perflib\\|\\Wbem\\|"
-                       r"\\Session Manager\\Environment|\\Control\\Windows$)", re.I)
+                       r"\\Session Manager\\Environment|\\Control\\Windows$|^HKCU\\Console(\\|$)|\\Wine$)", re.I)
 
 
-def files(prefix):
+def files(prefix, medium=False):
     out = {}
-    for key, path, is_dir in machine_state.drive_entries(prefix):
+    for key, path, is_dir in machine_state.drive_entries(prefix, medium):
         if is_dir:
             out[key] = "folder"
             continue
         try:
+            st = os.stat(path)
+            # Windows sees a file without write permission as read-only.
+            ro = "" if st.st_mode & 0o222 else ", read-only"
+            if st.st_size > 65536:
+                # Wine's own programs and libraries: their time tells a change.
+                out[key] = "%d bytes%s, written %d" % (st.st_size, ro, st.st_mtime_ns)
+                continue
             with open(path, "rb") as f:
-                data = f.read(1 << 20)
+                data = f.read()
         except OSError:
             continue
-        ro = "" if os.access(path, os.W_OK) or os.stat(path).st_mode & 0o222 else ", read-only"
-        text = data.decode("latin-1") if len(data) < 80 and data.isascii() else \
+        text = data.decode("latin-1").strip() if len(data) < 80 and data.isascii() else \
             hashlib.md5(data).hexdigest()[:8]
-        out[key] = "%d bytes%s: %s" % (len(data), ro, text.strip())
+        text = "".join(c if " " <= c <= "~" else "\\x%02x" % ord(c) for c in text)
+        out[key] = "%d bytes%s: %s" % (len(data), ro, text)
     return {k: v for k, v in out.items() if not NOISE.search(k)}
 
 
 def registry(prefix):
-    """The keys of HKEY_LOCAL_MACHINE that have a line of their own in
-    system.reg, each with its values in the file's own notation."""
-    reg = machine_state.Registry()
-    path = os.path.join(prefix, "system.reg")
-    reg.load("HKLM", machine_state.read_text(path), path)
+    """The keys of HKEY_LOCAL_MACHINE and HKEY_CURRENT_USER that have a line
+    of their own in system.reg and user.reg, each with its values in the
+    file's own notation."""
+    reg = machine_state.registry(prefix)
     keys = {}
     for key in reg.keys.values():
         if key.stored:
@@ -56,25 +63,29 @@ def system_ini(prefix):
     return {"%s %s" % (ini.section_line, ini.key.lower()): ini.line for ini in machine_state.system_ini(prefix)}
 
 
+def snapshot(prefix, medium=False):
+    return {"files": files(prefix, medium), "registry": registry(prefix), "ini": system_ini(prefix)}
+
+
 def save(prefix, out):
-    snapshot = {"files": files(prefix), "registry": registry(prefix), "ini": system_ini(prefix)}
     with open(out, "w") as f:
-        json.dump(snapshot, f)
+        json.dump(snapshot(prefix), f)
 
 
-def diff(before_path, after_path):
-    with open(before_path) as f:
-        before = json.load(f)
-    with open(after_path) as f:
-        after = json.load(f)
-    changes = 0
+def diff(before, after):
+    """The lines of the report of what changed from one snapshot to the
+    other: a heading for each part that changed, one line a change."""
+    out = []
 
     def show(sign, text):
-        nonlocal changes
-        changes += 1
-        print("  %s %s" % (sign, text))
+        out.append("  %s %s" % (sign, text))
 
-    print("files:")
+    def part(name):
+        if out and not out[-1].startswith(" "):
+            out.pop()
+        out.append(name)
+
+    part("files:")
     for path in sorted(set(before["files"]) | set(after["files"]), key=str.lower):
         a, b = before["files"].get(path), after["files"].get(path)
         if a == b:
@@ -85,7 +96,7 @@ def diff(before_path, after_path):
             show("-", path)
         else:
             show("~", "%s (%s)" % (path, b))
-    print("registry:")
+    part("registry:")
     for key in sorted(set(before["registry"]) | set(after["registry"]), key=str.lower):
         a, b = before["registry"].get(key), after["registry"].get(key)
         if a == b:
@@ -103,20 +114,22 @@ def diff(before_path, after_path):
                     show("-", "[%s] %s" % (key, label))
                 else:
                     show("+" if name not in a else "~", "[%s] %s=%s" % (key, label, b[name]))
-    print("system.ini:")
+    part("system.ini:")
     for k in sorted(set(before["ini"]) | set(after["ini"])):
         a, b = before["ini"].get(k), after["ini"].get(k)
         if a != b:
             section = k.split(" ", 1)[0]
             show("-" if b is None else "+" if a is None else "~", "%s %s" % (section, b if b is not None else a))
-    if not changes:
-        print("  (nothing changed)")
+    if not out[-1].startswith(" "):
+        out.pop()
+    return out or ["  (nothing changed)"]
 
 
 if __name__ == "__main__":
     if len(sys.argv) == 4 and sys.argv[1] == "save":
         save(sys.argv[2], sys.argv[3])
     elif len(sys.argv) == 4 and sys.argv[1] == "diff":
-        diff(sys.argv[2], sys.argv[3])
+        with open(sys.argv[2]) as a, open(sys.argv[3]) as b:
+            print("\n".join(diff(json.load(a), json.load(b))))
     else:
         sys.exit(__doc__)

@@ -335,10 +335,11 @@ def registry(prefix):
 
 # ------------------------------------------------------------------ files and system.ini
 
-def drive_entries(prefix):
+def drive_entries(prefix, medium=False):
     """(Windows path, host path, is a folder) of everything on C: and D:
-    (drive_c and disk_d of the prefix); links to files are left out."""
-    for drive, top in (("C:", "drive_c"), ("D:", "disk_d")):
+    (drive_c and disk_d of the prefix), and with medium on E: (medium);
+    links to files are left out."""
+    for drive, top in (("C:", "drive_c"), ("D:", "disk_d"), ("E:", "medium"))[:3 if medium else 2]:
         root = os.path.join(prefix, top)
         for base, dirs, names in os.walk(root):
             rel = base[len(root):].replace("/", "\\")
@@ -683,14 +684,14 @@ def apply_settings(texts, records):
     return {root: hive.text() for root, hive in hives.items()}
 
 
-def apply_queue(prefix, queue):
-    """The queued settings into the registry files of a prefix whose
-    wineserver is down; both files are read back before they replace the
-    old ones."""
+def apply_queue(prefix, records):
+    """Settings (records as in a queue) into the registry files of a prefix
+    whose wineserver is down; both files are read back before they replace
+    the old ones."""
     texts, encodings = {}, {}
     for root, name in REGISTRY_FILES:
         texts[root], encodings[root] = read_text_and_encoding(os.path.join(prefix, name))
-    changed = apply_settings(texts, read_queue(queue))
+    changed = apply_settings(texts, records)
     check = Registry()
     for root, name in REGISTRY_FILES:
         check.load(root, changed[root], name + " as written")
@@ -706,7 +707,7 @@ def main(argv):
     if len(argv) == 4 and argv[1] == "dump":
         dump(argv[2], argv[3])
     elif len(argv) == 4 and argv[1] == "apply":
-        apply_queue(argv[2], argv[3])
+        apply_queue(argv[2], read_queue(argv[3]))
     elif len(argv) == 4 and argv[1] == "regfile":
         write_reg_file(argv[2], argv[3])
     else:

@@ -344,10 +344,7 @@ class ApplyToRegistryFiles(unittest.TestCase):
             for name, text in (("system.reg", self.SYSTEM), ("user.reg", self.USER)):
                 with open(os.path.join(d, name), "w") as f:
                     f.write(text)
-            queue = os.path.join(d, "q")
-            with open(queue, "w") as f:
-                f.write("set\tHKCU\\\\Software\\\\Wine\\\\Bench\tImported\tREG_SZ\tsettings-1.reg\n")
-            ms.apply_queue(d, queue)
+            ms.apply_queue(d, [["set", "HKCU\\Software\\Wine\\Bench", "Imported", "REG_SZ", "settings-1.reg"]])
             self.assertEqual(ms.registry(d).value("HKCU\\Software\\Wine\\Bench", "Imported").text(), "settings-1.reg")
             self.assertEqual(ms.registry(d).value("HKLM\\Software\\Keep", "c").text(), "0x3")
 
