@@ -269,21 +269,6 @@ def driver_exe():
     return exe
 
 
-def selftest_exe():
-    """The stand-in dialog of the self-test (selftest/dialog.cpp)."""
-    src, d = os.path.join(BENCH, "selftest"), os.path.join(OUT, "selftest-win32")
-    exe = os.path.join(d, "Setup.exe")
-    os.makedirs(d, exist_ok=True)
-    newest = max(os.path.getmtime(os.path.join(src, f)) for f in ("dialog.cpp", "dialog.rc"))
-    if not os.path.exists(exe) or os.path.getmtime(exe) < newest:
-        subprocess.run(["i686-w64-mingw32-windres", os.path.join(src, "dialog.rc"), "-O", "coff", "-o",
-                        os.path.join(d, "dialog.res")], check=True)
-        subprocess.run(["i686-w64-mingw32-g++", "-O1", "-static", "-mwindows", "-o", exe,
-                        os.path.join(src, "dialog.cpp"), os.path.join(d, "dialog.res"), "-lcomctl32",
-                        "-ladvapi32"], check=True)
-    return exe
-
-
 # ------------------------------------------------------------------ the machine
 
 class Machine:

@@ -4,9 +4,9 @@ line a scenario, then "bench: N passed, N failed".
 
     bench/run.sh [-q] [-j N] [--selftest] [--accept] [NAME...]
 
--q prints the output of failed scenarios only; --selftest runs the bench's
-own test against the stand-in dialog; --accept rewrites the expected
-reports of the named scenarios from their runs.
+-q prints the output of failed scenarios only; --accept rewrites the
+expected reports of the named scenarios from their runs. (run.sh hands
+--selftest to the self-test against the stand-in dialog, not here.)
 """
 import argparse
 import fcntl
@@ -58,7 +58,6 @@ def main():
     parser = argparse.ArgumentParser(usage=__doc__)
     parser.add_argument("-q", action="store_true")
     parser.add_argument("-j", type=int, default=int(os.environ.get("BENCH_JOBS", "2")))
-    parser.add_argument("--selftest", action="store_true")
     parser.add_argument("--accept", action="store_true")
     parser.add_argument("names", nargs="*")
     args = parser.parse_args()
@@ -79,8 +78,6 @@ def main():
         give_up("another run uses %s" % harness.OUT)
     try:
         os.environ["BENCH_DRIVER_EXE"] = harness.driver_exe()
-        if args.selftest:
-            os.environ["BENCH_SETUP_EXE"] = harness.selftest_exe()
         harness.make_disc()
         xvfb, os.environ["DISPLAY"] = harness.start_xvfb()
         try:
@@ -91,13 +88,11 @@ def main():
         give_up(str(e))
     if args.accept:
         os.environ["BENCH_ACCEPT"] = "1"
-    folder = os.path.join(harness.BENCH, "selftest" if args.selftest else "")
-    test = os.path.join(folder, "test_selftest.py" if args.selftest else "test_bench.py")
-    if not args.selftest:
-        from scenarios import BY_NAME
-        for n in args.names:
-            if n not in BY_NAME:
-                give_up("no scenario %s" % n)
+    test = os.path.join(harness.BENCH, "test_bench.py")
+    from scenarios import BY_NAME
+    for n in args.names:
+        if n not in BY_NAME:
+            give_up("no scenario %s" % n)
     lines = Lines(args.q)
     jobs = max(1, min(args.j, len(args.names) or args.j))
     argv = ["-p", "no:terminal", "-p", "no:cacheprovider", "-s", "--rootdir", harness.BENCH]

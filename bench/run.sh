@@ -1,16 +1,15 @@
 #!/bin/bash
-# Runs the end-to-end scenarios of Setup.exe under Wine, each in a fresh
-# copy of a template prefix, on an Xvfb display of the bench's own.
+# Runs the end-to-end bench of Setup.exe under Wine:
 #
-#   bench/run.sh [-q] [--selftest] [-j N] [scenario ...]
+#   bench/run.sh [-q] [-j N] [--accept] [scenario ...]   the scenarios (run.py)
+#   bench/run.sh --selftest [-q] [-j N] [scenario ...]    the bench's self-test
 #
-# A scenario is a name from bench/scenarios (without .sh) or a path to a
-# scenario file; without any, every bench/scenarios/*.sh runs. --selftest
-# runs the bench's own scenarios (bench/selftest/scenarios) against the
-# stand-in dialog instead of Setup.exe. It runs build/win32/Setup.exe (the
-# product) in a 32-bit prefix. -q prints the output of failed scenarios
-# only. -j N runs N scenarios at a time (default 2, BENCH_JOBS), each with
-# its own prefix, wineserver and display.
+# The scenarios run in the Python harness (run.py). The self-test runs here:
+# the scenarios of bench/selftest/scenarios (a name without .sh, or a path;
+# without any, all of them) against the stand-in dialog, each in a fresh copy
+# of the template prefix on an Xvfb display of the bench's own. -q prints
+# the output of failed scenarios only. -j N runs N at a time (default 2,
+# BENCH_JOBS), each with its own prefix, wineserver and display.
 #
 # A scenario whose Wine stops answering (a program past its time, or the
 # scenario past BENCH_SCENARIO_SECONDS, 300) is ended whole, every process
@@ -37,12 +36,11 @@ esac
 source "$here/lib.sh"
 
 quiet=
-selftest=
 names=()
 for arg in "$@"; do
     case $arg in
     -q) quiet=1 ;;
-    --selftest) selftest=1 ;;
+    --selftest) ;;
     -j) jobs_next=1 ;;
     -j[0-9]*) BENCH_JOBS=${arg#-j} ;;
     -h | --help) awk 'NR > 1 && /^#/ { sub(/^# ?/, ""); print; next } NR > 1 { exit }' "$0"; exit 0 ;;
@@ -57,8 +55,8 @@ for arg in "$@"; do
     esac
 done
 
-scenario_dir=$here/scenarios
-[ -n "$selftest" ] && scenario_dir=$here/selftest/scenarios
+# The end-to-end scenarios run in run.py; only the self-test's come here.
+scenario_dir=$here/selftest/scenarios
 
 give_up() {
     echo "bench: $*"
@@ -71,14 +69,7 @@ mkdir -p "$BENCH_OUT/logs"
 exec 9>"$BENCH_OUT/.lock"
 flock -n 9 || give_up "another run uses $BENCH_OUT"
 bench_build_driver || give_up "could not build the driver"
-if [ -n "$selftest" ]; then
-    bench_build_selftest || give_up "could not build the self-test programs"
-else
-    # The installation disc of the program under test, for medium_disc.
-    export BENCH_DISC=$BENCH_OUT/medium.iso
-    bash "$BENCH_REPO/tools/medium.sh" -o "$BENCH_DISC" >"$BENCH_OUT/logs/medium.log" 2>&1 ||
-        give_up "could not make the installation disc (see $BENCH_OUT/logs/medium.log)"
-fi
+bench_build_selftest || give_up "could not build the self-test programs"
 
 files=()
 if [ ${#names[@]} -eq 0 ]; then

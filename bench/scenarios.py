@@ -198,11 +198,3 @@ SCENARIOS = [
 ]
 
 BY_NAME = {s.name: s for s in SCENARIOS}
-
-
-def run_command(kind, image=None):
-    """The run command's scenario: the bench's machine of that kind from the
-    installation disc, the bench's install (IDE) and uninstall, with every
-    screen photographed."""
-    machine = nine_x if kind in ("win95", "win98", "winme") else nt
-    return Scenario("run-" + kind, machine(kind, ("medium_disc", image)), [install(IDE, shots=True), uninstall(shots=True)])
