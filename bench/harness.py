@@ -269,6 +269,21 @@ def driver_exe():
     return exe
 
 
+def standin_exe():
+    """The self-test's stand-in for Setup.exe (bench/selftest), built here
+    when its sources are newer."""
+    src, exe = os.path.join(BENCH, "selftest"), os.path.join(OUT, "selftest-win32", "Setup.exe")
+    newest = max(os.path.getmtime(os.path.join(src, f)) for f in ("dialog.cpp", "dialog.rc"))
+    if not os.path.exists(exe) or os.path.getmtime(exe) < newest:
+        os.makedirs(os.path.dirname(exe), exist_ok=True)
+        res = exe[:-4] + ".res"
+        subprocess.run(["i686-w64-mingw32-windres", os.path.join(src, "dialog.rc"), "-O", "coff", "-o", res],
+                       check=True)
+        subprocess.run(["i686-w64-mingw32-g++", "-O1", "-static", "-mwindows", "-o", exe,
+                        os.path.join(src, "dialog.cpp"), res, "-lcomctl32", "-ladvapi32"], check=True)
+    return exe
+
+
 # ------------------------------------------------------------------ the machine
 
 class Machine:
@@ -281,11 +296,17 @@ class Machine:
         self.prefix = os.path.join(self.dir, "prefix")
         self.starts, self.hangs, self.crashes = 0, [], []
         self.running, self.queue, self.kind = False, [], None
-        self.medium_dir, self.disc, self.readonly = os.path.join(self.prefix, "medium"), False, False
+        self.medium_dir = os.path.join(self.prefix, "medium")
         self.drives, self.tmpfs, self.shots = 0, None, []
         remove_dir(self.dir)
         os.makedirs(self.dir)
         copy_template(self.prefix)
+        self.place_program()
+
+    def place_program(self):
+        """The program under test at the medium's root."""
+        if os.path.exists(self.program):
+            shutil.copy(self.program, self.host("medium", "Setup.exe"))
 
     def host(self, *parts):
         return os.path.join(self.prefix, *parts)
@@ -341,12 +362,13 @@ class Machine:
 
     def medium(self, without=(), readonly=False):
         """Drive E: holds the sample disc's files, without some, writable
-        (a folder medium) or read-only (as from a disc); the program under
-        test is copied to its root before each drive."""
+        (a folder medium) or read-only (as from a disc), with the program
+        under test at its root."""
         self._medium_from(DISC_FILES)
         for f in without:
             os.remove(self.host("medium", f))
-        self.disc, self.readonly = False, readonly
+        os.chmod(self.host("medium", "Setup.exe"), 0o644)
+        self.place_program()
         subprocess.run(["chmod", "-R", "a-w" if readonly else "u+w", self.medium_dir])
         if readonly:
             os.chmod(self.medium_dir, 0o755)
@@ -359,7 +381,6 @@ class Machine:
             extract(image, self.medium_dir)
         else:
             self._medium_from(DISC_FILES)
-        self.disc = True
         with open(self.host("medium", "Setup.exe"), "rb") as a, open(self.program, "rb") as b:
             if a.read() != b.read():
                 raise Failure("the disc's Setup.exe is not %s" % self.program)
@@ -485,8 +506,7 @@ class Machine:
     # ---- programs
 
     def drive(self, script, fails=None, restart_refused=False):
-        """Runs the driver with a script (bench/driver.cpp's language) after
-        copying the program under test to the medium's root. With
+        """Runs the driver with a script (bench/driver.cpp's language). With
         restart_refused no restart request goes through (wineboot cannot
         start in the driver's processes): the program stays open after its
         request. With fails the driver must stop at a failure holding that
@@ -498,13 +518,6 @@ class Machine:
             f.write(script)
         if not os.path.exists(self.program):
             raise Failure("no program to test: %s does not exist (make win32)" % self.program)
-        if not self.disc:
-            exe = self.host("medium", "Setup.exe")
-            if os.path.exists(exe):
-                os.chmod(exe, 0o644)
-            shutil.copy(self.program, exe)
-            if self.readonly:
-                os.chmod(exe, 0o444)
         self.up(boot=restart_refused)
         os.makedirs(shots, exist_ok=True)
         rc, out = self.wine(300, [DRIVER, "Z:" + path.replace("/", "\\")], cwd=shots,

@@ -5,8 +5,8 @@ line a scenario, then "bench: N passed, N failed".
     bench/run.sh [-q] [-j N] [--selftest] [--accept] [NAME...]
 
 -q prints the output of failed scenarios only; --accept rewrites the
-expected reports of the named scenarios from their runs. (run.sh hands
---selftest to the self-test against the stand-in dialog, not here.)
+expected reports of the named scenarios from their runs; --selftest runs
+the bench's own test (test_selftest.py) against the stand-in dialog.
 """
 import argparse
 import fcntl
@@ -27,21 +27,21 @@ class Lines:
         self.quiet, self.passed, self.failed, self.retried, self.seen = quiet, 0, 0, 0, set()
 
     def pytest_runtest_logreport(self, report):
-        props = dict(report.user_properties)
-        if report.nodeid in self.seen or (report.when == "call" and "line" not in props):
-            return
-        if report.when != "call" and not report.failed:
+        if report.nodeid in self.seen or (report.when != "call" and not report.failed):
             return
         self.seen.add(report.nodeid)
-        name = report.nodeid.split("[", 1)[-1].rstrip("]")
-        line = props.get("line") or "FAIL %s (%s)" % (name, (report.longreprtext.strip().splitlines() or ["?"])[-1])
-        details = props.get("details") or report.longreprtext
+        props = dict(report.user_properties)
+        name = report.nodeid.split("::")[-1]
+        name = name[len("test_scenario["):-1] if name.startswith("test_scenario[") else name
+        line = props.get("line") or ("PASS %s" % name if report.passed else "FAIL %s (%s)" % (
+            name, (report.longreprtext.strip().splitlines() or ["?"])[-1]))
+        details = props.get("details") or (report.longreprtext if report.failed else "")
         ok = line.startswith("PASS ")
         self.passed += ok
         self.failed += not ok
         self.retried += "after a retry" in line
         print(line)
-        if not ok or not self.quiet:
+        if details and (not ok or not self.quiet):
             print(harness.indent(details, "    "))
         if "kept" in props:
             print("    (scripts, driver output and registry kept in %s)" % props["kept"])
@@ -59,6 +59,7 @@ def main():
     parser.add_argument("-q", action="store_true")
     parser.add_argument("-j", type=int, default=int(os.environ.get("BENCH_JOBS", "2")))
     parser.add_argument("--accept", action="store_true")
+    parser.add_argument("--selftest", action="store_true")
     parser.add_argument("names", nargs="*")
     args = parser.parse_args()
     if args.accept and not args.names:
@@ -78,6 +79,8 @@ def main():
         give_up("another run uses %s" % harness.OUT)
     try:
         os.environ["BENCH_DRIVER_EXE"] = harness.driver_exe()
+        if args.selftest:
+            os.environ["BENCH_STANDIN_EXE"] = harness.standin_exe()
         harness.make_disc()
         xvfb, os.environ["DISPLAY"] = harness.start_xvfb()
         try:
@@ -88,16 +91,18 @@ def main():
         give_up(str(e))
     if args.accept:
         os.environ["BENCH_ACCEPT"] = "1"
-    test = os.path.join(harness.BENCH, "test_bench.py")
+    test = os.path.join(harness.BENCH, "test_selftest.py" if args.selftest else "test_bench.py")
     from scenarios import BY_NAME
+    if args.selftest:
+        from test_selftest import BY_NAME
     for n in args.names:
-        if n not in BY_NAME:
+        if n not in BY_NAME and not (args.selftest and n.startswith("test_")):
             give_up("no scenario %s" % n)
     lines = Lines(args.q)
     jobs = max(1, min(args.j, len(args.names) or args.j))
-    argv = ["-p", "no:terminal", "-p", "no:cacheprovider", "-s", "--rootdir", harness.BENCH]
+    argv = ["-p", "no:terminal", "-p", "no:cacheprovider", "-s", "--assert=plain", "--rootdir", harness.BENCH]
     argv += ["-n", str(jobs)] if jobs > 1 else []
-    argv += ["%s::test_scenario[%s]" % (test, n) for n in args.names] or [test]
+    argv += ["%s::%s" % (test, n if n.startswith("test_") else "test_scenario[%s]" % n) for n in args.names] or [test]
     code = pytest.main(argv, plugins=[lines])
     total = lines.passed + lines.failed
     if code not in (0, 1) or total == 0:

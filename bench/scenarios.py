@@ -20,10 +20,10 @@ IDE, SCSI = "1004", "1005"
 UNSUPPORTED_NT = "Windows  NT  (unsupported version)"
 
 
-def script(name, shots=False, **values):
-    """A driver script of bench/scripts with its $names filled in; without
-    shots, its screenshot lines are left out."""
-    text = string.Template(open(os.path.join(SCRIPTS, name + ".txt")).read()).substitute(values)
+def script(name, shots=False, folder=SCRIPTS, **values):
+    """A driver script of bench/scripts (or folder) with its $names filled
+    in; without shots, its screenshot lines are left out."""
+    text = string.Template(open(os.path.join(folder, name + ".txt")).read()).substitute(values)
     return "".join(line for line in text.splitlines(True) if shots or not line.startswith("screenshot "))
 
 

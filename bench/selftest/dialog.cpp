@@ -4,7 +4,7 @@
 // IDE/SCSI choice; Next "installs": copies \QSPK2.DAT and \nt\vnt4.sys from
 // the current drive to c:\kmdrv (a missing one stops it with an error box),
 // registers a service key holding what the bench wants to see (the attributes
-// of the source file, the types of D: and E:, the free space of D:), writes
+// of the source file, the types of D: and E:, the free space of a small D:), writes
 // system.ini, creates the marker key, shows a question box and requests a
 // restart. Uninstall undoes that, requests a restart and ends with 1002.
 // With \shutdown.txt on the medium it asks for a shutdown instead of a
@@ -96,7 +96,10 @@ static void Install(HWND dlg)
         RegSetValueExA(key, "DriveTypeE", 0, REG_DWORD, (const BYTE *)&type, sizeof type);
         ULARGE_INTEGER avail, total, free;
         DWORD freeMb = GetDiskFreeSpaceExA("D:\\", &avail, &total, &free) ? (DWORD)(free.QuadPart >> 20) : 0;
-        RegSetValueExA(key, "FreeMbD", 0, REG_DWORD, (const BYTE *)&freeMb, sizeof freeMb);
+        // Only a small D: is told in megabytes: the host's disk is not the
+        // same from one run to the next.
+        if (freeMb < 1024)
+            RegSetValueExA(key, "FreeMbD", 0, REG_DWORD, (const BYTE *)&freeMb, sizeof freeMb);
         RegCloseKey(key);
     }
     WritePrivateProfileStringA("386Enh", "PagingDrive", "D:", "system.ini");
