@@ -747,3 +747,29 @@ def expected_path(name, selftest=False):
 
 def read(path):
     return open(path).read() if os.path.exists(path) else None
+
+
+def wine_test(exe):
+    """Runs a test program of the build (contract_tests.exe) in a throwaway
+    copy of the template prefix, the template made first when there is
+    none; returns its exit code."""
+    os.makedirs(os.path.join(OUT, "logs"), exist_ok=True)
+    xvfb, os.environ["DISPLAY"] = start_xvfb()
+    prefix = os.path.join(OUT, "wine-test")
+    try:
+        make_template()
+        remove_dir(prefix)
+        copy_template(prefix)
+        rc, out = run_wine(prefix, 600, [exe])
+        print(out, end="")
+        return rc
+    finally:
+        server(prefix, "-k")
+        server(prefix, "-w")
+        kill_prefix(prefix)
+        remove_dir(prefix)
+        stop_xvfb(xvfb)
+
+
+if __name__ == "__main__":
+    sys.exit(wine_test(sys.argv[1]))

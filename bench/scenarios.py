@@ -92,6 +92,14 @@ def empty_kmdrv(machine):
     os.makedirs(machine.host("drive_c", "kmdrv"), exist_ok=True)
 
 
+def run_command(kind, image=None):
+    """What the run command does on a machine of that kind: Install (IDE)
+    and Uninstall from the installation disc, with a screenshot of every
+    screen."""
+    machine = nine_x if kind in ("win95", "win98", "winme") else nt
+    return Scenario("run-" + kind, machine(kind, ("medium_disc", image)), [install(IDE, True), uninstall(True)])
+
+
 # ---- the rows
 
 FIRST_SCREENS = {  # kind -> the version text of the first screen

@@ -2,39 +2,20 @@
 """The state of an emulated Windows machine (a Wine prefix), read from the
 host while its wineserver is down: the registry files (system.reg is
 HKEY_LOCAL_MACHINE, user.reg HKEY_CURRENT_USER, as the wineserver saves
-them), the files of C: and D:, and C:\\windows\\system.ini. It also
-prepares a machine's registry: in its registry files while it is off, or as
-a .reg file that one regedit start imports while it runs.
+them), the files of C: and D:, and C:\\windows\\system.ini; and settings
+written into its registry files while it is off. The bench's only reader
+and writer of a prefix's state.
 
-    machine_state.py dump PREFIX OUTFILE     the state as flat text for the bench
-    machine_state.py apply PREFIX QUEUE      queued settings into the registry files
-    machine_state.py regfile QUEUE OUTFILE   a .reg file of queued settings
-
-The flat text has one record a line, fields separated by tabs, each field
-escaped (a backslash, tab, line feed and carriage return as \\\\, \\t, \\n,
-\\r); key paths start with hklm or hkcu and, like value names and the keys
-of system.ini, are in lower case (ASCII letters), since Windows compares
-them without regard to case:
-
-    L  <link key>  <key it stands for>
-    K  <key>
-    V  <key>  <value name>  <value name as stored>  <type>  <reg query text>
-    I  <section>  <key>  <key as written>  <value>
-
-The links come first; the values of a key follow its K line. The queue of
-settings has one a line, fields separated by tabs and escaped as above:
+A setting is a list of fields:
 
     set     <key>  <value name>  <type>  <data as reg add takes it>
     key     <key>
     unset   <key>  <value name>
     delete  <key>
-
-An empty value name is the key's default value.
 """
 import os
 import re
 import struct
-import sys
 import time
 
 REG_NONE, REG_SZ, REG_EXPAND_SZ, REG_BINARY, REG_DWORD = 0, 1, 2, 3, 4
@@ -48,8 +29,6 @@ TYPE_NAMES = {
 STRING_TYPES = (REG_SZ, REG_EXPAND_SZ, REG_MULTI_SZ)
 
 ROOTS = {"hklm": "HKLM", "hkey_local_machine": "HKLM", "hkcu": "HKCU", "hkey_current_user": "HKCU"}
-ROOT_NAMES = {"HKLM": "HKEY_LOCAL_MACHINE", "HKCU": "HKEY_CURRENT_USER",
-              "HKCR": "HKEY_CLASSES_ROOT", "HKU": "HKEY_USERS", "HKCC": "HKEY_CURRENT_CONFIG"}
 
 # The C escapes of the registry files, both ways.
 C_ESCAPES = {"a": "\a", "b": "\b", "t": "\t", "n": "\n", "v": "\v", "f": "\f", "r": "\r", "e": "\x1b"}
@@ -383,78 +362,7 @@ def system_ini(prefix):
     return read_ini(os.path.join(prefix, "drive_c", "windows", "system.ini"))
 
 
-# ------------------------------------------------------------------ the flat text for the bench
-
-def field(text):
-    return text.replace("\\", "\\\\").replace("\t", "\\t").replace("\n", "\\n").replace("\r", "\\r")
-
-
-def unfield(text):
-    out, i = [], 0
-    while i < len(text):
-        c = text[i]
-        if c == "\\":
-            nxt = text[i + 1:i + 2]
-            if nxt not in ("\\", "t", "n", "r"):
-                raise ValueError("bad escape in %r" % text)
-            out.append({"\\": "\\", "t": "\t", "n": "\n", "r": "\r"}[nxt])
-            i += 2
-        else:
-            out.append(c)
-            i += 1
-    return "".join(out)
-
-
-def dump_lines(prefix):
-    reg = registry(prefix)
-    for path, target in sorted(reg.links().items()):
-        yield "L\t%s\t%s" % (field(path), field(target))
-    for path, key in reg.keys.items():
-        yield "K\t" + field(path)
-        for folded, value in key.values.items():
-            yield "V\t%s\t%s\t%s\t%s\t%s" % (field(path), field(folded), field(value.name),
-                                           value.type_name, field(value.text()))
-    for ini in system_ini(prefix):
-        yield "I\t%s\t%s\t%s\t%s" % (field(fold(ini.section)), field(fold(ini.key)), field(ini.key),
-                                   field(ini.value))
-
-
-def dump(prefix, out):
-    lines = list(dump_lines(prefix))
-    tmp = out + ".new"
-    with open(tmp, "w", encoding="utf-8", errors="surrogatepass", newline="\n") as f:
-        for line in lines:
-            f.write(line + "\n")
-    os.replace(tmp, out)
-
-
-# ------------------------------------------------------------------ .reg files for regedit
-
-def reg_key_name(path):
-    parts = [p for p in path.split("\\") if p]
-    if len(parts) < 2:
-        raise ValueError("not a key below a root: %r" % path)
-    root = ROOTS.get(fold(parts[0]), parts[0].upper())
-    root = ROOT_NAMES.get(root, root)
-    if root not in ROOT_NAMES.values():
-        raise ValueError("unknown root key %r" % parts[0])
-    name = "\\".join([root] + parts[1:])
-    if any(c in name for c in "\r\n\0"):
-        raise ValueError("a line break or NUL in the key name %r" % path)
-    return name
-
-
-def reg_value_name(name):
-    if not name:
-        return "@"
-    if any(c in name for c in "\r\n\0"):
-        raise ValueError("a line break or NUL in the value name %r" % name)
-    return '"%s"' % name.replace("\\", "\\\\").replace('"', '\\"')
-
-
-def reg_hex(prefix, data):
-    return prefix + ",".join("%02x" % b for b in data)
-
+# ------------------------------------------------------------------ settings as reg add takes them
 
 def multi_sz(data):
     """The bytes of a REG_MULTI_SZ given as reg add takes it: strings
@@ -489,59 +397,12 @@ def queued_value(type_name, data):
     raise ValueError("unknown type %r" % type_name)
 
 
-def reg_data(type_name, data):
-    """The right-hand side of a value line of a .reg file, for data as
-    reg add takes it."""
-    type_, raw = queued_value(type_name, data)
-    if type_ == REG_SZ and not any(ord(c) < 32 for c in data):
-        return '"%s"' % data.replace("\\", "\\\\").replace('"', '\\"')
-    if type_ == REG_DWORD:
-        return "dword:%08x" % struct.unpack("<I", raw)[0]
-    return reg_hex("hex:" if type_ == REG_BINARY else "hex(%x):" % type_, raw)
-
-
 def check_record(record):
     op, args = record[0], record[1:]
     want = {"set": 4, "key": 1, "unset": 2, "delete": 1}.get(op)
     if want is None or len(args) != want:
         raise ValueError("expected set/key/unset/delete with their fields")
     return op, args
-
-
-def reg_file(records):
-    """The text of a .reg file that makes the queued settings, in order."""
-    lines = ["Windows Registry Editor Version 5.00"]
-    section = None
-    for number, record in enumerate(records, 1):
-        try:
-            op, args = check_record(record)
-            key = reg_key_name(args[0])
-            if op == "delete":
-                lines += ["", "[-%s]" % key]
-                section = None
-                continue
-            if section is None or fold(section) != fold(key):
-                lines += ["", "[%s]" % key]
-                section = key
-            if op == "set":
-                lines.append("%s=%s" % (reg_value_name(args[1]), reg_data(args[2], args[3])))
-            elif op == "unset":
-                lines.append("%s=-" % reg_value_name(args[1]))
-        except ValueError as e:
-            raise ValueError("setting %d (%s): %s" % (number, " ".join(record), e)) from None
-    return "\r\n".join(lines) + "\r\n\r\n"
-
-
-def read_queue(path):
-    with open(path, encoding="utf-8") as f:
-        return [[unfield(x) for x in line.rstrip("\n").split("\t")] for line in f if line.strip("\n")]
-
-
-def write_reg_file(queue, out):
-    text = reg_file(read_queue(queue))
-    # UTF-16 with its byte order mark, as the Windows Registry Editor writes version 5 files.
-    with open(out, "wb") as f:
-        f.write(b"\xff\xfe" + utf16(text))
 
 
 # ------------------------------------------------------------------ settings into the registry files
@@ -701,21 +562,3 @@ def apply_queue(prefix, records):
         with open(tmp, "wb") as f:
             f.write(changed[root].encode(encodings[root]))
         os.replace(tmp, path)
-
-
-def main(argv):
-    if len(argv) == 4 and argv[1] == "dump":
-        dump(argv[2], argv[3])
-    elif len(argv) == 4 and argv[1] == "apply":
-        apply_queue(argv[2], read_queue(argv[3]))
-    elif len(argv) == 4 and argv[1] == "regfile":
-        write_reg_file(argv[2], argv[3])
-    else:
-        sys.exit(__doc__)
-
-
-if __name__ == "__main__":
-    try:
-        main(sys.argv)
-    except (OSError, ValueError) as e:
-        sys.exit("machine_state.py: %s" % e)

@@ -97,28 +97,9 @@ count build/logs/fuzz.log $? "fuzz (25 s, host)"
 
 # The contract tests against the real Windows API, on a throwaway copy of
 # the bench's template prefix (made here when there is none: the bench
-# needs it next).
-prefix=$root/build/contract-prefix
-rm -rf "$prefix"
-(
-    # The bench's way of running a Wine program: started again when Wine
-    # fails to start it at all.
-    # shellcheck source=bench/lib.sh
-    source bench/lib.sh
-    mkdir -p "$BENCH_OUT"
-    log=build/logs/contract_tests_wine.log
-    { bench_xvfb_start && bench_template; } >"$log" 2>&1
-    bench_xvfb_stop
-    export WINEPREFIX=$prefix
-    _bench_copy_template "$prefix" >>"$log" 2>&1 || exit 1
-    _bench_wine 600 "$BENCH_BUILD/contract_tests.exe" >>"$log" 2>&1
-    rc=$?
-    "$BENCH_WINESERVER" -k 2>/dev/null
-    "$BENCH_WINESERVER" -w 2>/dev/null
-    exit $rc
-)
+# needs it next), started as the bench starts every Wine program.
+/usr/bin/python3 bench/harness.py build/win32/contract_tests.exe >build/logs/contract_tests_wine.log 2>&1
 rc=$?
-rm -rf "$prefix"
 count build/logs/contract_tests_wine.log $rc "contract_tests ($under)"
 
 /usr/bin/python3 tests/product/check_product.py build/win32/Setup.exe tests/product/imports.allow >build/logs/product.log 2>&1

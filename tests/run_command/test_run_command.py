@@ -22,8 +22,8 @@ MARKER = "[HKLM\\System\\Veltrano Card]"
 # Each run: its arguments, the kind it runs, the driver file Install places
 # (as the report names it).
 RUNS = [
-    ([], "win98", "C:\\windows\\system32\\SCSIKRN.VXD"),
-    (["winxp"], "winxp", "C:\\windows\\system32\\drivers\\VNT.sys"),
+    ([], "win98", "%SYSTEM%\\SCSIKRN.VXD"),
+    (["winxp"], "winxp", "%SYSTEM%\\drivers\\VNT.sys"),
 ]
 PNG_SIGNATURE = b"\x89PNG\r\n\x1a\n"
 

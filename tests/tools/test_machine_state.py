@@ -140,115 +140,35 @@ class SystemIni(unittest.TestCase):
         self.assertEqual(missing, [])
 
 
-class Dump(unittest.TestCase):
-    def test_flat_text_of_a_prefix(self):
-        with tempfile.TemporaryDirectory() as prefix:
-            target = ms.utf16("\\Registry\\Machine\\Software\\Real").hex(",")
-            files = {
-                "system.reg": HEADER + '\n[Software\\\\Real\\\\Sub] 1\n"Tab\\tName"="a\\tb\\\\c\\nd"\n@=dword:00000002\n'
-                '\n[Software\\\\Link] 1\n#link\n"SymbolicLinkValue"=hex(6):%s\n' % target,
-                "user.reg": USER_HEADER + '\n[Software\\\\Wine\\\\X11 Driver] 1\n"Managed"="N"\n',
-                os.path.join("drive_c", "windows", "system.ini"): "[386Enh]\r\nPagingDrive=C:\\x\r\n",
-            }
-            for name, text in files.items():
-                os.makedirs(os.path.dirname(os.path.join(prefix, name)), exist_ok=True)
-                with open(os.path.join(prefix, name), "w", newline="") as f:
-                    f.write(text)
-            out = os.path.join(prefix, "state.tsv")
-            ms.dump(prefix, out)
-            with open(out) as f:
-                lines = f.read().split("\n")
-        self.assertEqual(lines[0], "L\thklm\\\\software\\\\link\thklm\\\\software\\\\real")
-        for line in ["K\thklm", "K\thkcu", "K\thklm\\\\software", "K\thklm\\\\software\\\\real\\\\sub",
-                     "V\thklm\\\\software\\\\real\\\\sub\ttab\\tname\tTab\\tName\tREG_SZ\ta\\tb\\\\c\\nd",
-                     "V\thklm\\\\software\\\\real\\\\sub\t\t\tREG_DWORD\t0x2",
-                     "V\thkcu\\\\software\\\\wine\\\\x11 driver\tmanaged\tManaged\tREG_SZ\tN",
-                     "I\t386enh\tpagingdrive\tPagingDrive\tC:\\\\x"]:
-            with self.subTest(line=line):
-                self.assertIn(line, lines)
-        # the values of a key follow its own K line
-        k = lines.index("K\thklm\\\\software\\\\real\\\\sub")
-        self.assertTrue(lines[k + 1].startswith("V\thklm\\\\software\\\\real\\\\sub\t"))
-
-    def test_fields_come_back(self):
-        for text in ["plain", "a\\b", "tab\there", "line\nfeed\r", "\\t literally", ""]:
-            with self.subTest(text=text):
-                self.assertEqual(ms.unfield(ms.field(text)), text)
-        with self.assertRaises(ValueError):
-            ms.unfield("bad \\x escape")
-
-
-class RegFile(unittest.TestCase):
-    # queued setting -> line of the .reg file under its key's section
+class QueuedValues(unittest.TestCase):
+    # type and data as reg add takes them -> the value as the wineserver writes it
     TABLE = [
-        (["set", "HKCU\\Software\\Wine\\AppDefaults\\Setup.exe", "Version", "REG_SZ", "win95"], '"Version"="win95"'),
-        (["set", "HKLM\\K", "*StateMgr", "REG_SZ", "C:\\WINDOWS\\SYSTEM\\STATEMGR.EXE"],
-         '"*StateMgr"="C:\\\\WINDOWS\\\\SYSTEM\\\\STATEMGR.EXE"'),
-        (["set", "HKLM\\K", 'q"uote\\d', "REG_SZ", 'say "hi"'], '"q\\"uote\\\\d"="say \\"hi\\""'),
-        (["set", "HKLM\\K", "", "REG_SZ", "default"], '@="default"'),
-        (["set", "HKLM\\K", "t", "REG_SZ", "a\tb"], '"t"=hex(1):61,00,09,00,62,00,00,00'),
-        (["set", "HKLM\\K", "x", "REG_EXPAND_SZ", "%A%"], '"x"=hex(2):25,00,41,00,25,00,00,00'),
-        (["set", "HKLM\\K", "m", "REG_MULTI_SZ", "a\\0b"], '"m"=hex(7):61,00,00,00,62,00,00,00,00,00'),
-        (["set", "HKLM\\K", "m", "REG_MULTI_SZ", "a\\0"], '"m"=hex(7):61,00,00,00,00,00'),
-        (["set", "HKLM\\K", "m", "REG_MULTI_SZ", ""], '"m"=hex(7):00,00'),
-        (["set", "HKLM\\K", "d", "REG_DWORD", "0x600"], '"d"=dword:00000600'),
-        (["set", "HKLM\\K", "d", "REG_DWORD", "31"], '"d"=dword:0000001f'),
-        (["set", "HKLM\\K", "d", "REG_DWORD", "4294967295"], '"d"=dword:ffffffff'),
-        (["set", "HKLM\\K", "b", "REG_BINARY", "00FFa0"], '"b"=hex:00,ff,a0'),
-        (["set", "HKLM\\K", "b", "REG_BINARY", "abc"], '"b"=hex:0a,bc'),
-        (["set", "HKLM\\K", "n", "REG_NONE", "x"], '"n"=hex(0):78,00,00,00'),
-        (["unset", "HKLM\\K", "gone"], '"gone"=-'),
-        (["unset", "HKLM\\K", ""], "@=-"),
+        ("REG_SZ", "C:\\WINDOWS\\SYSTEM\\STATEMGR.EXE", '"C:\\\\WINDOWS\\\\SYSTEM\\\\STATEMGR.EXE"'),
+        ("REG_SZ", 'say "hi"', '"say \\"hi\\""'),
+        ("REG_SZ", "a\tb", '"a\\tb"'),
+        ("REG_EXPAND_SZ", "%A%", 'str(2):"%A%"'),
+        ("REG_MULTI_SZ", "a\\0b", 'str(7):"a\\0b\\0"'),
+        ("REG_MULTI_SZ", "a\\0", 'str(7):"a\\0"'),
+        ("REG_MULTI_SZ", "", 'str(7):""'),
+        ("REG_DWORD", "0x600", "dword:00000600"),
+        ("REG_DWORD", "31", "dword:0000001f"),
+        ("REG_DWORD", "4294967295", "dword:ffffffff"),
+        ("REG_BINARY", "00FFa0", "hex:00,ff,a0"),
+        ("REG_BINARY", "abc", "hex:0a,bc"),
+        ("REG_NONE", "x", "hex(0):78,00,00,00"),
     ]
 
     def test_values(self):
-        for record, line in self.TABLE:
-            with self.subTest(record=record):
-                root = {"HKLM": "HKEY_LOCAL_MACHINE", "HKCU": "HKEY_CURRENT_USER"}[record[1].split("\\")[0]]
-                section = "[%s\\%s]" % (root, record[1].split("\\", 1)[1])
-                self.assertEqual(ms.reg_file([record]).split("\r\n"),
-                                 ["Windows Registry Editor Version 5.00", "", section, line, "", ""])
+        for type_name, data, text in self.TABLE:
+            with self.subTest(type=type_name, data=data):
+                self.assertEqual(ms.Value("v", *ms.queued_value(type_name, data)).wine_text(), text)
 
-    def test_keys_deletions_and_order(self):
-        text = ms.reg_file([["key", "HKLM\\system\\Veltrano Card"],
-                            ["delete", "HKEY_LOCAL_MACHINE\\system\\Veltrano Card"],
-                            ["set", "hklm\\A", "x", "REG_SZ", "1"],
-                            ["set", "HKLM\\a", "y", "REG_SZ", "2"],
-                            ["unset", "HKLM\\B\\", "z"]])
-        self.assertEqual(text.split("\r\n"), [
-            "Windows Registry Editor Version 5.00",
-            "", "[HKEY_LOCAL_MACHINE\\system\\Veltrano Card]",
-            "", "[-HKEY_LOCAL_MACHINE\\system\\Veltrano Card]",
-            "", "[HKEY_LOCAL_MACHINE\\A]", '"x"="1"', '"y"="2"',
-            "", "[HKEY_LOCAL_MACHINE\\B]", '"z"=-', "", ""])
-
-    def test_settings_that_cannot_be_written(self):
-        for record in [["set", "HKLM\\K", "d", "REG_DWORD", "4294967296"],
-                       ["set", "HKLM\\K", "d", "REG_DWORD", "1x"],
-                       ["set", "HKLM\\K", "b", "REG_BINARY", "0g"],
-                       ["set", "HKLM\\K", "m", "REG_MULTI_SZ", "a\\0\\0b"],
-                       ["set", "HKLM\\K", "q", "REG_QWORD", "1"],
-                       ["set", "HKLM\\K", "n\nl", "REG_SZ", "x"],
-                       ["set", "HKXX\\K", "v", "REG_SZ", "x"],
-                       ["delete", "HKLM"],
-                       ["key", "HKLM\\K", "extra"],
-                       ["rename", "HKLM\\K"]]:
-            with self.subTest(record=record):
+    def test_values_that_cannot_be_written(self):
+        for type_name, data in [("REG_DWORD", "4294967296"), ("REG_DWORD", "1x"), ("REG_BINARY", "0g"),
+                                ("REG_MULTI_SZ", "a\\0\\0b"), ("REG_QWORD", "1")]:
+            with self.subTest(type=type_name, data=data):
                 with self.assertRaises(ValueError):
-                    ms.reg_file([record])
-
-    def test_queue_file_to_reg_file(self):
-        with tempfile.TemporaryDirectory() as d:
-            queue, out = os.path.join(d, "q"), os.path.join(d, "r.reg")
-            with open(queue, "w") as f:
-                f.write("set\tHKLM\\\\Software\\\\T\tname\\twith tab\tREG_SZ\ta\\\\b\n\ndelete\tHKCU\\\\X\n")
-            ms.write_reg_file(queue, out)
-            with open(out, "rb") as f:
-                raw = f.read()
-        self.assertEqual(raw[:2], b"\xff\xfe")
-        self.assertEqual(raw[2:].decode("utf-16-le").split("\r\n")[2:7],
-                         ["[HKEY_LOCAL_MACHINE\\Software\\T]", '"name\twith tab"="a\\\\b"', "",
-                          "[-HKEY_CURRENT_USER\\X]", ""])
+                    ms.queued_value(type_name, data)
 
 
 class ApplyToRegistryFiles(unittest.TestCase):
