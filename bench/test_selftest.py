@@ -95,10 +95,11 @@ def test_scenario(scenario, display, record_property, standin):
 
 
 def test_an_unexpected_file_and_key_fail(display, standin):
-    """The install of install-winxp, and a file and a key of nobody's: the
+    """The install of install-winxp, and a file (a log in the temporary
+    folder, which a program may leave behind) and a key of nobody's: the
     comparison with its expected report names exactly those two."""
     def extra(machine):
-        open(machine.host("drive_c", "extra.txt"), "w").write("x")
+        open(machine.host("drive_c", "windows", "temp", "setup.log"), "w").write("x")
         machine.wine(60, ["reg", "add", r"HKLM\Software\Extra", "/f"])
     row = BY_NAME["install-winxp"]
     row = Scenario(row.name, row.machine, [Step("Install", [INSTALL, extra])])
@@ -107,7 +108,7 @@ def test_an_unexpected_file_and_key_fail(display, standin):
     harness.remove_dir(machine.dir)
     assert machine.error is None
     added = [line for line in harness.compare(expected, machine.report).splitlines() if line[:1] in "+-"]
-    assert added == ["--- expected", "+++ found", "+  + C:\\extra.txt (1 bytes: x)",
+    assert added == ["--- expected", "+++ found", "+  + %WINDIR%\\temp\\setup.log (1 bytes: x)",
                      "+  + [HKLM\\Software\\Extra]", '+  + [HKLM\\Software\\Extra] @=""'], added
 
 

@@ -13,10 +13,14 @@ import sys
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import machine_state  # noqa: E402
 
-# Wine's own bookkeeping, which changes on every start.
-NOISE = re.compile(r"(\\Temp\\|\\windows\\logs\\|\.log$|bench-restart\.flag$|\\SYSTEM\\Veltrano Bench)", re.I)
-REG_NOISE = re.compile(r"(\\Wine\\|\\Wow6432Node\\|\\Enum\\|\\Control\\Class\\|DynDaylightTimeZones|\\Perflib\\|\\Wbem\\|"
-                       r"\\Session Manager\\Environment|\\Control\\Windows$|^HKCU\\Console(\\|$)|\\Wine$)", re.I)
+# What changes on every run whatever the program does: the restart
+# detector's flag and the console settings of its cmd.exe, and what Wine's
+# boot rewrites (time zones, performance counters, and of the device
+# classes and the environment only these values).
+NOISE = re.compile(r"\\bench-restart\.flag$", re.I)
+REG_NOISE = re.compile(r"^HKCU\\Console(\\|$)|\\DynDaylightTimeZones(\\|$)|\\Perflib(\\|$)|\\Wbem(\\|$)", re.I)
+VALUE_NOISE = re.compile(r"\\Control\\Class\\\{[^\\]*\}(\\@|\\\d{4}\\DriverDateData)$|"
+                         r"\\Session Manager\\Environment\\PROCESSOR_[A-Z]+$", re.I)
 
 
 def files(prefix, medium=False):
@@ -45,14 +49,19 @@ def files(prefix, medium=False):
 
 
 def registry(prefix):
-    """The keys of HKEY_LOCAL_MACHINE and HKEY_CURRENT_USER that have a line
-    of their own in system.reg and user.reg, each with its values in the
-    file's own notation."""
+    """The keys of HKEY_LOCAL_MACHINE and HKEY_CURRENT_USER in system.reg
+    and user.reg, each with its values in the file's own notation. A key
+    without values of its own has no line in the file when it has subkeys:
+    it is there as the path of one."""
     reg = machine_state.registry(prefix)
     keys = {}
     for key in reg.keys.values():
         if key.stored:
-            keys[key.path] = {(v.name or "@"): v.wine_text() for v in key.values.values()}
+            keys[key.path] = {(v.name or "@"): v.wine_text() for v in key.values.values()
+                              if not VALUE_NOISE.search("%s\\%s" % (key.path, v.name or "@"))}
+            parts = key.path.split("\\")
+            for n in range(2, len(parts)):
+                keys.setdefault("\\".join(parts[:n]), {})
     return {k: v for k, v in keys.items() if not REG_NOISE.search(k)}
 
 

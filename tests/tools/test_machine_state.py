@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Tests of tools/machine_state.py on small registry files, system.ini files
 and queues of settings, written here the way the wineserver and the bench
-write them.
+write them, and of the change report of tools/machine_diff.py.
 
 Run: python3 tests/tools/test_machine_state.py
 """
@@ -12,6 +12,7 @@ import unittest
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "..", "tools"))
+import machine_diff  # noqa: E402
 import machine_state as ms  # noqa: E402
 
 HEADER = "WINE REGISTRY Version 2\n;; All keys relative to REGISTRY\\\\Machine\n\n#arch=win32\n"
@@ -267,6 +268,48 @@ class ApplyToRegistryFiles(unittest.TestCase):
             ms.apply_queue(d, [["set", "HKCU\\Software\\Wine\\Bench", "Imported", "REG_SZ", "settings-1.reg"]])
             self.assertEqual(ms.registry(d).value("HKCU\\Software\\Wine\\Bench", "Imported").text(), "settings-1.reg")
             self.assertEqual(ms.registry(d).value("HKLM\\Software\\Keep", "c").text(), "0x3")
+
+
+class ReportOfChanges(unittest.TestCase):
+    """The change report (tools/machine_diff.py) between two prefixes: what
+    Wine's boot rewrites stays out of it, anything a program does is in."""
+
+    CLASS = "System\\\\ControlSet001\\\\Control\\\\Class\\\\{4D36E967-E325-11CE-BFC1-08002BE10318}"
+    ENV = "System\\\\ControlSet001\\\\Control\\\\Session Manager\\\\Environment"
+
+    def report(self, before, after):
+        snaps = []
+        for body in (before, after):
+            with tempfile.TemporaryDirectory() as d:
+                os.makedirs(os.path.join(d, "drive_c", "windows", "temp"))
+                with open(os.path.join(d, "system.reg"), "w") as f:
+                    f.write(HEADER + body[0])
+                for name, text in body[1].items():
+                    with open(os.path.join(d, "drive_c", *name.split("/")), "w") as f:
+                        f.write(text)
+                snaps.append(machine_diff.snapshot(d))
+        return machine_diff.diff(*snaps)
+
+    def test_only_the_boots_own_changes_are_left_out(self):
+        before = ("\n[%s] 1\n@=\"Disk drives\"\n\n[%s\\\\0000] 1\n\"DriverDateData\"=hex:01\n"
+                  "\n[%s] 1\n\"PROCESSOR_LEVEL\"=\"6\"\n\"Path\"=\"C:\\\\windows\"\n" % (self.CLASS, self.CLASS, self.ENV),
+                  {"windows/temp/wine.log": "x"})
+        after = ("\n[%s] 1\n\"UpperFilters\"=str(7):\"vnt\\0\"\n\n[%s\\\\0000] 1\n\"DriverDateData\"=hex:02\n"
+                 "\n[%s] 1\n\"PROCESSOR_LEVEL\"=\"15\"\n\"Path\"=\"C:\\\\kmdrv\"\n"
+                 "\n[Software\\\\A\\\\B] 1\n\"v\"=\"1\"\n" % (self.CLASS, self.CLASS, self.ENV),
+                 {"windows/temp/wine.log": "y", "setup.log": "z"})
+        cls, env = "HKLM\\System\\ControlSet001\\Control\\", "Session Manager\\Environment"
+        self.assertEqual(self.report(before, after), [
+            "files:",
+            "  + C:\\setup.log (1 bytes: z)",
+            "  ~ C:\\windows\\temp\\wine.log (1 bytes: y)",
+            "registry:",
+            "  + [HKLM\\Software]",
+            "  + [HKLM\\Software\\A]",
+            "  + [HKLM\\Software\\A\\B]",
+            '  + [HKLM\\Software\\A\\B] "v"="1"',
+            '  + [%sClass\\{4D36E967-E325-11CE-BFC1-08002BE10318}] "UpperFilters"=str(7):"vnt\\0"' % cls,
+            '  ~ [%s%s] "Path"="C:\\\\kmdrv"' % (cls, env)])
 
 
 if __name__ == "__main__":
