@@ -25,6 +25,7 @@ class Lines:
 
     def __init__(self, quiet):
         self.quiet, self.passed, self.failed, self.retried, self.seen = quiet, 0, 0, 0, set()
+        self.scenarios = 0
 
     def pytest_runtest_logreport(self, report):
         if report.nodeid in self.seen or (report.when != "call" and not report.failed):
@@ -40,6 +41,7 @@ class Lines:
         self.passed += ok
         self.failed += not ok
         self.retried += "after a retry" in line
+        self.scenarios += "line" in props
         print(line)
         if details and (not ok or not self.quiet):
             print(harness.indent(details, "    "))
@@ -109,7 +111,7 @@ def main():
         lines.failed += 1
         print("bench: pytest ended with %s" % code)
     print("bench: %d of %d scenarios needed a retry (Wine crashed or stopped answering), %d at a time"
-          % (lines.retried, total, jobs))
+          % (lines.retried, lines.scenarios, jobs))
     print("bench: %d passed, %d failed" % (lines.passed, lines.failed))
     return 1 if lines.failed else 0
 
