@@ -12,6 +12,7 @@ of all steps is compared with bench/expected/<scenario>.txt.
 import difflib
 import os
 import re
+import shlex
 import shutil
 import signal
 import string
@@ -208,11 +209,7 @@ def copy_template(prefix):
     os.makedirs(prefix)
     subprocess.run("tar -C %s --exclude=./drive_c/windows/system32 -cf - . | tar -C %s -xf - && "
                    "cp -a --link %s/drive_c/windows/system32 %s/drive_c/windows/"
-                   % ((shlex_quote(TEMPLATE), shlex_quote(prefix)) * 2), shell=True, check=True)
-
-
-def shlex_quote(s):
-    return "'" + s.replace("'", "'\\''") + "'"
+                   % ((shlex.quote(TEMPLATE), shlex.quote(prefix)) * 2), shell=True, check=True)
 
 
 def make_disc():
@@ -262,25 +259,25 @@ def driver_exe():
     src, built = os.path.join(BENCH, "driver.cpp"), os.path.join(BUILD, "bench-driver.exe")
     if os.path.exists(built) and os.path.getmtime(built) >= os.path.getmtime(src):
         return built
-    exe = os.path.join(OUT, "driver-win32.exe")
-    if not os.path.exists(exe) or os.path.getmtime(exe) < os.path.getmtime(src):
-        subprocess.run(["i686-w64-mingw32-g++", "-O1", "-static", "-o", exe, src, "-luser32", "-lgdi32",
-                        "-lcomctl32"], check=True)
-    return exe
+    return mingw(os.path.join(OUT, "driver-win32.exe"), [src], ["-luser32", "-lgdi32", "-lcomctl32"])
 
 
 def standin_exe():
-    """The self-test's stand-in for Setup.exe (bench/selftest), built here
-    when its sources are newer."""
-    src, exe = os.path.join(BENCH, "selftest"), os.path.join(OUT, "selftest-win32", "Setup.exe")
-    newest = max(os.path.getmtime(os.path.join(src, f)) for f in ("dialog.cpp", "dialog.rc"))
-    if not os.path.exists(exe) or os.path.getmtime(exe) < newest:
+    """The self-test's stand-in for Setup.exe (bench/selftest)."""
+    src = os.path.join(BENCH, "selftest")
+    return mingw(os.path.join(OUT, "selftest-win32", "Setup.exe"), [os.path.join(src, "dialog.cpp")],
+                 ["-mwindows", "-lcomctl32", "-ladvapi32"], os.path.join(src, "dialog.rc"))
+
+
+def mingw(exe, sources, flags, rc=None):
+    """A static 32-bit program built here when it is older than a source."""
+    inputs = sources + ([rc] if rc else [])
+    if not os.path.exists(exe) or os.path.getmtime(exe) < max(map(os.path.getmtime, inputs)):
         os.makedirs(os.path.dirname(exe), exist_ok=True)
-        res = exe[:-4] + ".res"
-        subprocess.run(["i686-w64-mingw32-windres", os.path.join(src, "dialog.rc"), "-O", "coff", "-o", res],
-                       check=True)
-        subprocess.run(["i686-w64-mingw32-g++", "-O1", "-static", "-mwindows", "-o", exe,
-                        os.path.join(src, "dialog.cpp"), res, "-lcomctl32", "-ladvapi32"], check=True)
+        if rc:
+            sources = sources + [exe[:-4] + ".res"]
+            subprocess.run(["i686-w64-mingw32-windres", rc, "-O", "coff", "-o", sources[-1]], check=True)
+        subprocess.run(["i686-w64-mingw32-g++", "-O1", "-static", "-o", exe] + sources + flags, check=True)
     return exe
 
 
@@ -636,16 +633,17 @@ def do(machine, action):
         getattr(machine, op)(*args)
 
 
-def expected_sections(text):
-    return [s for s in re.split(r"(?m)^(?===)", text or "") if s.strip()]
+def restarts(expected):
+    """For each step of an expected report, whether it ends with a restart."""
+    return ["\nrestart: requested" in step for step in re.split(r"(?m)^(?===)", expected or "") if step.strip()]
 
 
-def run_steps(machine, scenario, expected=None, show=None):
+def run_steps(machine, scenario, restart=(), show=None):
     """Runs the steps of a scenario on its machine; returns the report.
-    With show, each step's report is given to it as soon as it is made."""
+    A step whose restart is true gets 20 s for a restart on its way. With
+    show, each step's report is given to it as soon as it is made."""
     for action in scenario.machine:
         do(machine, action)
-    hints = expected_sections(expected)
     report = []
     for i, step in enumerate(scenario.steps):
         machine.down()
@@ -668,8 +666,7 @@ def run_steps(machine, scenario, expected=None, show=None):
                 worker.join()
         if machine.running:
             machine.wait_wineboot()
-        want_restart = i < len(hints) and "\nrestart: requested" in hints[i]
-        restarted = machine.restarted(wait=want_restart)
+        restarted = machine.restarted(wait=i < len(restart) and restart[i])
         after = machine.snapshot()
         lines = ["== What %s changed on the emulated %s" % (step.title, machine.kind)] + outputs
         lines += machine_diff.diff(before, after)
@@ -727,7 +724,7 @@ def run_scenario(scenario, display, program, expected=None):
     timer.start()
     machine.report = machine.error = None
     try:
-        machine.report = as_variables(run_steps(machine, scenario, expected))
+        machine.report = as_variables(run_steps(machine, scenario, restarts(expected)))
     except (Failure, WineTrouble, OSError, subprocess.SubprocessError) as e:
         machine.error = Failure(str(e))
     finally:
@@ -751,23 +748,23 @@ def read(path):
 
 def wine_test(exe):
     """Runs a test program of the build (contract_tests.exe) in a throwaway
-    copy of the template prefix, the template made first when there is
-    none; returns its exit code."""
+    machine, the template made first when there is none; returns its exit
+    code."""
+    exe = os.path.abspath(exe)
     os.makedirs(os.path.join(OUT, "logs"), exist_ok=True)
-    xvfb, os.environ["DISPLAY"] = start_xvfb()
-    prefix = os.path.join(OUT, "wine-test")
+    xvfb, display = start_xvfb()
+    os.environ["DISPLAY"] = display
     try:
         make_template()
-        remove_dir(prefix)
-        copy_template(prefix)
-        rc, out = run_wine(prefix, 600, [exe])
+        machine = Machine("wine-test", display, exe)
+        try:
+            rc, out = machine.wine(600, [exe])
+        finally:
+            machine.end()
+            remove_dir(machine.dir)
         print(out, end="")
         return rc
     finally:
-        server(prefix, "-k")
-        server(prefix, "-w")
-        kill_prefix(prefix)
-        remove_dir(prefix)
         stop_xvfb(xvfb)
 
 

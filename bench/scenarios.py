@@ -9,6 +9,7 @@ data), ("reg_key", key), ("reg_delete_key", key), or a hook of the machine.
 """
 import os
 import string
+import time
 
 from harness import Scenario, Step
 
@@ -84,7 +85,7 @@ def v98_after_failure(machine):
     for _ in range(1200):
         if os.path.exists(shot):
             return machine.medium_add("98/v98.vxd")
-        __import__("time").sleep(0.05)
+        time.sleep(0.05)
     raise RuntimeError("the screenshot was never taken")
 
 

@@ -42,16 +42,16 @@ def main(kind, image=None):
         os.environ["DISPLAY"] = display
         harness.make_template()
         scenario = run_command(kind, image)
-        hints = ""
+        restart = ()
         if interactive:
             scenario = Scenario(scenario.name, scenario.machine, [Step("your run", [by_hand])])
             print("The Setup dialog opens on your display; close it (or let it restart Windows) to see what changed.")
         else:
             # Each scripted step ends with a restart request: give it its time.
-            hints = "== \nrestart: requested\n" * len(scenario.steps)
+            restart = [True] * len(scenario.steps)
         machine = harness.Machine(scenario.name, display, os.path.join(harness.DISC_FILES, "Setup.exe"))
         try:
-            harness.run_steps(machine, scenario, hints, show=lambda text: print("\n" + harness.as_variables(text),
+            harness.run_steps(machine, scenario, restart, show=lambda text: print("\n" + harness.as_variables(text),
                                                                                end="", flush=True))
         finally:
             machine.end()
