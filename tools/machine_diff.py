@@ -14,11 +14,13 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import machine_state  # noqa: E402
 
 # What changes on every run whatever the program does: the restart
-# detector's flag and the console settings of its cmd.exe, and what Wine's
-# boot rewrites (time zones, performance counters, and of the device
-# classes and the environment only these values).
+# detector's flag and the console settings of its cmd.exe, and what Wine
+# rewrites at a boot: its display and monitor devices (their classes and
+# the device tree), time zones, performance counters, and of the other
+# device classes and the environment only these values.
 NOISE = re.compile(r"\\bench-restart\.flag$", re.I)
-REG_NOISE = re.compile(r"^HKCU\\Console(\\|$)|\\DynDaylightTimeZones(\\|$)|\\Perflib(\\|$)|\\Wbem(\\|$)", re.I)
+REG_NOISE = re.compile(r"^HKCU\\Console(\\|$)|\\Control\\Class\\\{4D36E96[8E]-E325-11CE-BFC1-08002BE10318\}|"
+                       r"\\Enum(\\|$)|\\DynDaylightTimeZones(\\|$)|\\Perflib(\\|$)|\\Wbem(\\|$)", re.I)
 VALUE_NOISE = re.compile(r"\\Control\\Class\\\{[^\\]*\}(\\@|\\\d{4}\\DriverDateData)$|"
                          r"\\Session Manager\\Environment\\PROCESSOR_[A-Z]+$", re.I)
 
